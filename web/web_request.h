@@ -1,0 +1,35 @@
+// WebRequest: the tool's one general-purpose HTTP routine.
+#pragma once
+
+#include <optional>
+#include <string_view>
+
+#include "text/values.h"
+#include "web/request_object.h"
+
+namespace tarnwick {
+
+// The optional arguments of WebRequest (all but the URL). A null pointer or an empty optional
+// is an argument left out; the pointers are the caller's variables that the call writes.
+struct WebRequestArgs {
+    int method = 0;
+    Text bodyText;
+    Text* sendCookies = nullptr;      // in; in/out when the merge applies
+    Text* receivedCookies = nullptr;  // out
+    Text* headers = nullptr;          // in/out
+    Text* responseHeaders = nullptr;  // out
+    int* status = nullptr;            // out
+    bool noRedirect = false;
+    ByteSet bodyBytes;
+    Text proxy;
+    int timeoutSeconds = 0;
+    Text proxyUser;
+    Text proxyPassword;
+    std::optional<int> proxyAuthMode;
+    const RequestObjectRef* requestObject = nullptr;
+    std::optional<bool> mergeCookies;
+};
+
+ByteSet WebRequest(std::string_view url, const WebRequestArgs& args = {});
+
+}  // namespace tarnwick
