@@ -6,7 +6,8 @@ ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
 # Debian packages every build, test and window run needs.
 BASE_PACKAGES=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-    qt6-base-dev libcurl4-openssl-dev zlib1g-dev xvfb xauth fonts-noto-cjk)
+    qt6-base-dev libcurl4-openssl-dev zlib1g-dev xvfb xauth fonts-noto-cjk
+    clang libclang-rt-dev clang-tidy)
 
 ensure_packages() {
     local missing=()
