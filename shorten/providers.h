@@ -8,16 +8,59 @@ namespace tarnwick {
 
 enum class ShortLinkProvider { kProvider1 = 1, kProvider2 = 2, kProvider3 = 3 };
 
+// How the long address travels to the service.
+enum class AddressEncoding {
+    kBase64,            // Base64 of its bytes; "+", "/" and "=" go into the query unescaped
+    kAsTyped,           // the bytes exactly as typed
+    kPercentEveryByte,  // every byte as "%" and two upper-case hex digits, in the local code page
+};
+
+// Provider 1's shortening request carries a browser's XMLHttpRequest header block, so the
+// defaults of WebRequest add nothing to it. No CR LF after the last line.
+inline constexpr std::string_view kProvider1HeaderBlock =
+    "Host: a.test\r\n"
+    "User-Agent: Mozilla/5.0 (X11; Linux x86_64) AppleWebKit/537.36 (KHTML, like Gecko) "
+    "Chrome/52.0.2743.82 Safari/537.36\r\n"
+    "Accept: application/json, text/javascript, */*; q=0.01\r\n"
+    "Accept-Language: en-US,en;q=0.8\r\n"
+    "Accept-Encoding: gzip, deflate\r\n"
+    "X-Requested-With: XMLHttpRequest\r\n"
+    "Referer: http://a.test/\r\n"
+    "DNT: 1\r\n"
+    "Connection: close";
+
 struct ProviderInfo {
     std::string_view host;     // served over plain http
     std::string_view caption;  // the radio button's text: the service's domain name
+    // Visited first, only for the cookies it sets.
+    std::string_view homePage;
+    AddressEncoding encoding;
+    // WebRequest's method number of the shortening request: 0 GET, 1 POST. A GET carries the
+    // encoded address in its query, between shortenAddress and queryAfter; a POST carries it in
+    // its form body, between formBefore and formAfter, and shortenAddress is the whole address.
+    int method;
+    std::string_view shortenAddress;
+    std::string_view queryAfter;
+    std::string_view formBefore;
+    std::string_view formAfter;
+    std::string_view headerBlock;  // empty: no header lines of our own
+    // The link sits between these markers; an empty left marker means the whole answer is it.
+    std::string_view leftMarker;
+    std::string_view rightMarker;
+    bool removeBackslashes;  // the JSON answers escape their slashes
 };
 
 // Our own host names; the services behind them answer in the formats the jobs expect.
 inline constexpr std::array<ProviderInfo, 3> kProviders{{
-    {"a.test", "a.test"},
-    {"b.test", "b.test"},
-    {"c.test", "c.test"},
+    {"a.test", "a.test", "http://a.test/", AddressEncoding::kBase64, 0,
+     "http://a.test/api.php?from=w&url=", "&site=sina", "", "", kProvider1HeaderBlock,
+     "short_url\":\"", "\"", true},
+    {"b.test", "b.test", "http://b.test/", AddressEncoding::kAsTyped, 0,
+     "http://b.test/api.php?url=", "", "", "", "", "", "", false},
+    // This service's home page is asked for without the trailing slash.
+    {"c.test", "c.test", "http://c.test", AddressEncoding::kPercentEveryByte, 1,
+     "http://c.test/index.php?m=index&a=create", "", "url=", "&alias=&pwd=&access_type=web", "",
+     "tinyurl\":\"", "\"", true},
 }};
 
 inline constexpr const ProviderInfo& Provider(ShortLinkProvider provider) {
