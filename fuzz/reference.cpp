@@ -284,7 +284,8 @@ std::string RefMergeCookies(std::string& older, std::string& newer) {
     const std::size_t newerCount = newerItems.size();
     for (std::size_t i = 0; i < newerCount; ++i) {
         if (RefTextRight(newerItems[i], 8) != "=deleted") {
-            older = older + newerItems[i] + "; ";
+            older += newerItems[i];
+            older += "; ";
         }
     }
     older = RefTextLeft(older, Len(older) - 2);
@@ -304,7 +305,8 @@ std::string RefMergeCookies(std::string& older, std::string& newer) {
     }
     std::string joined;
     for (const std::string& item : kept) {
-        joined = joined + item + "; ";
+        joined += item;
+        joined += "; ";
     }
     older = RefTextLeft(joined, Len(joined) - 2);
     return older;
@@ -324,7 +326,8 @@ std::string RefCollectSetCookies(std::string_view responseHeaders) {
         } else {
             item = RefTrimSpaces(RefTextReplace(line, "Set-Cookie:", "", 1, -1, false));
         }
-        received = received + item + "; ";
+        received += item;
+        received += "; ";
     }
     return RefTextLeft(received, Len(received) - 2);
 }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -35,7 +36,9 @@ using IconvHandle = std::unique_ptr<void, IconvCloser>;
 
 IconvHandle OpenConverter(const char* to, const char* from) {
     iconv_t handle = iconv_open(to, from);
-    if (handle == reinterpret_cast<iconv_t>(-1)) {
+    // iconv_open reports failure as (iconv_t)-1; compare as an integer instead of forging a
+    // pointer from -1.
+    if (reinterpret_cast<std::intptr_t>(handle) == -1) {
         return nullptr;
     }
     return IconvHandle(handle);
