@@ -1,0 +1,319 @@
+#include "app/main_window.h"
+
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QHash>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QScreen>
+#include <QWindow>
+#include <string_view>
+
+#include "app/text_boundary.h"
+#include "shorten/providers.h"
+
+// Resources live in the static library; registering them here keeps them in every binary
+// that shows the window.
+static void RegisterAppResources() {
+    Q_INIT_RESOURCE(app);
+}
+
+namespace tarnwick {
+
+namespace {
+
+constexpr auto kWindowFlags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                              Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                              Qt::WindowCloseButtonHint;
+constexpr const char* kTitle = "Tarnwick v1.0.0  tarnwick.example";
+constexpr const char* kSampleLongLink = "https://www.iana.org/";
+
+enum class Kind { kEditBox, kGroupBox, kLabel, kButton, kRadioBox };
+
+struct ControlSpec {
+    const char* name;
+    Kind kind;
+    const char* container;  // nullptr: the window's client area
+    int left;
+    int top;
+    int width;
+    int height;
+    std::string_view caption;
+};
+
+std::string_view RadioCaption(ShortLinkProvider provider) {
+    return Provider(provider).caption;
+}
+
+// In the order in which their containers stack them, topmost first.
+const std::array<ControlSpec, 14> kControls{{
+    {"分组框1", Kind::kGroupBox, nullptr, 10, 7, 353, 208, ""},
+    {"标签4", Kind::kLabel, "分组框1", 55, 176, 128, 24, ""},
+    {"标签2", Kind::kLabel, "分组框1", 21, 176, 30, 24, "状态："},
+    {"按钮2", Kind::kButton, "分组框1", 271, 176, 60, 25, "复制"},
+    {"按钮1", Kind::kButton, "分组框1", 201, 176, 60, 25, "生成"},
+    {"分组框3", Kind::kGroupBox, "分组框1", 20, 77, 312, 92, "URL"},
+    {"编辑框2", Kind::kEditBox, "分组框3", 49, 57, 240, 20, ""},
+    {"编辑框1", Kind::kEditBox, "分组框3", 49, 24, 240, 20, kSampleLongLink},
+    {"标签1", Kind::kLabel, "分组框3", 13, 24, 31, 24, "长链:"},
+    {"标签3", Kind::kLabel, "分组框3", 13, 57, 33, 24, "短链:"},
+    {"分组框2", Kind::kGroupBox, "分组框1", 20, 17, 312, 49, "接口"},
+    {"单选框3", Kind::kRadioBox, "分组框2", 72, 22, 60, 16,
+     RadioCaption(ShortLinkProvider::kProvider3)},
+    {"单选框2", Kind::kRadioBox, "分组框2", 147, 22, 58, 16,
+     RadioCaption(ShortLinkProvider::kProvider2)},
+    {"单选框1", Kind::kRadioBox, "分组框2", 13, 22, 48, 16,
+     RadioCaption(ShortLinkProvider::kProvider1)},
+}};
+
+// Tab and Shift+Tab go through these, wrapping at both ends.
+constexpr std::array<const char*, 7> kFocusOrder{"单选框1", "编辑框1", "编辑框2", "按钮1",
+                                                 "按钮2",   "单选框2", "单选框3"};
+constexpr std::array<const char*, 3> kRadioOrder{"单选框1", "单选框2", "单选框3"};
+constexpr const char* kStatusLabel = "标签4";
+
+QString Utf8(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QWidget* CreateControl(const ControlSpec& spec, QWidget* container) {
+    const QString caption = Utf8(spec.caption);
+    QWidget* control = nullptr;
+    switch (spec.kind) {
+        case Kind::kEditBox: {
+            auto* edit = new QLineEdit(caption, container);
+            QPalette colours = edit->palette();
+            colours.setColor(QPalette::Base, Qt::white);
+            colours.setColor(QPalette::Text, Qt::black);
+            edit->setPalette(colours);
+            edit->setCursorPosition(0);
+            control = edit;
+            break;
+        }
+        case Kind::kGroupBox:
+            control = new QGroupBox(caption, container);
+            break;
+        case Kind::kLabel:
+            control =
+                new CaptionLabel(container, caption,
+                                 spec.name == std::string_view(kStatusLabel) ? QColor(255, 0, 0)
+                                                                             : QColor(Qt::black));
+            break;
+        case Kind::kButton: {
+            auto* button = new QPushButton(caption, container);
+            button->setAutoDefault(false);
+            control = button;
+            break;
+        }
+        case Kind::kRadioBox:
+            control = new QRadioButton(caption, container);
+            break;
+    }
+    control->setObjectName(QString::fromUtf8(spec.name));
+    control->setGeometry(spec.left, spec.top, spec.width, spec.height);
+    return control;
+}
+
+}  // namespace
+
+MainWindow::MainWindow() : QWidget(nullptr, kWindowFlags) {
+    RegisterAppResources();
+    setObjectName(QStringLiteral("MainWindow"));
+    setWindowTitle(QString::fromUtf8(kTitle));
+    setWindowIcon(QIcon(QStringLiteral(":/DEFAULT_ICON")));
+
+    // Button face behind everything, black captions; the edit boxes set their own colours.
+    QPalette colours = palette();
+    colours.setColor(QPalette::Window, colours.color(QPalette::Button));
+    colours.setColor(QPalette::WindowText, Qt::black);
+    colours.setColor(QPalette::ButtonText, Qt::black);
+    setPalette(colours);
+    setAutoFillBackground(true);
+
+    // Client area = outer size while the frame is unknown; FitOuterFrame trims it later.
+    setFixedSize(kWindowOuterWidth, kWindowOuterHeight);
+    BuildControls();
+    MoveToScreenCentre();
+}
+
+void MainWindow::BuildControls() {
+    QHash<QString, QWidget*> byName;
+    for (const ControlSpec& spec : kControls) {
+        QWidget* container =
+            spec.container == nullptr ? this : byName.value(QString::fromUtf8(spec.container));
+        byName.insert(QString::fromUtf8(spec.name), CreateControl(spec, container));
+    }
+    // Later siblings paint over earlier ones; raising from the bottom of the table up leaves
+    // the first-listed control of each container on top.
+    for (auto spec = kControls.rbegin(); spec != kControls.rend(); ++spec) {
+        byName.value(QString::fromUtf8(spec->name))->raise();
+    }
+
+    longLink_ = qobject_cast<QLineEdit*>(byName.value(QStringLiteral("编辑框1")));
+    shortLink_ = qobject_cast<QLineEdit*>(byName.value(QStringLiteral("编辑框2")));
+    status_ = qobject_cast<CaptionLabel*>(byName.value(QString::fromUtf8(kStatusLabel)));
+    generate_ = qobject_cast<QPushButton*>(byName.value(QStringLiteral("按钮1")));
+    copy_ = qobject_cast<QPushButton*>(byName.value(QStringLiteral("按钮2")));
+    for (std::size_t i = 0; i < radios_.size(); ++i) {
+        radios_[i] = qobject_cast<QRadioButton*>(byName.value(QString::fromUtf8(kRadioOrder[i])));
+        radios_[i]->installEventFilter(this);
+    }
+    for (const char* name : kFocusOrder) {
+        focusOrder_.push_back(byName.value(QString::fromUtf8(name)));
+    }
+    for (std::size_t i = 0; i + 1 < focusOrder_.size(); ++i) {
+        QWidget::setTabOrder(focusOrder_[i], focusOrder_[i + 1]);
+    }
+
+    radios_[0]->setChecked(true);
+    focusOrder_.front()->setFocus();
+
+    connect(generate_, &QPushButton::clicked, this, [this] {
+        if (generateRoutine_) {
+            generateRoutine_();
+        }
+    });
+    connect(copy_, &QPushButton::clicked, this, [this] {
+        if (copyRoutine_) {
+            copyRoutine_();
+        }
+    });
+    connect(longLink_, &QLineEdit::textChanged, this, &MainWindow::longLinkChanged);
+}
+
+void MainWindow::BindGenerateClick(std::function<void()> routine) {
+    generateRoutine_ = std::move(routine);
+}
+
+void MainWindow::BindCopyClick(std::function<void()> routine) {
+    copyRoutine_ = std::move(routine);
+}
+
+Text MainWindow::LongLink() const {
+    return TextFromQString(longLink_->text());
+}
+
+Text MainWindow::ShortLink() const {
+    return TextFromQString(shortLink_->text());
+}
+
+void MainWindow::SetShortLink(const Text& link) {
+    shortLink_->setText(QStringFromText(link));
+}
+
+void MainWindow::SetStatus(const Text& caption) {
+    status_->SetCaption(QStringFromText(caption));
+}
+
+int MainWindow::SelectedProvider() const {
+    for (std::size_t i = 0; i < radios_.size(); ++i) {
+        if (radios_[i]->isChecked()) {
+            return static_cast<int>(i) + 1;
+        }
+    }
+    return 0;
+}
+
+bool MainWindow::event(QEvent* event) {
+    const bool handled = QWidget::event(event);
+    // The window manager tells the frame only once the window is mapped, by moving or
+    // resizing it; that is when the client part can be trimmed to keep the outer size.
+    if (event->type() == QEvent::Show || event->type() == QEvent::Move ||
+        event->type() == QEvent::Resize) {
+        FitOuterFrame();
+    }
+    return handled;
+}
+
+// Qt moves between radio buttons by their geometry (单选框3 sits left of 单选框2); the
+// window's own order is 1, 2, 3, and an arrow also selects the button it lands on.
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress) {
+        return QWidget::eventFilter(watched, event);
+    }
+    const auto radio = std::find(radios_.begin(), radios_.end(), watched);
+    if (radio == radios_.end()) {
+        return QWidget::eventFilter(watched, event);
+    }
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) {
+        return QWidget::eventFilter(watched, event);
+    }
+    const int index = static_cast<int>(radio - radios_.begin());
+    const int count = static_cast<int>(radios_.size());
+    switch (key->key()) {
+        case Qt::Key_Right:
+        case Qt::Key_Down:
+            SelectRadio((index + 1) % count);
+            return true;
+        case Qt::Key_Left:
+        case Qt::Key_Up:
+            SelectRadio((index + count - 1) % count);
+            return true;
+        default:
+            return QWidget::eventFilter(watched, event);
+    }
+}
+
+void MainWindow::SelectRadio(int index) {
+    QRadioButton* radio = radios_[static_cast<std::size_t>(index)];
+    radio->setChecked(true);
+    radio->setFocus(Qt::OtherFocusReason);
+}
+
+// Every Tab and Shift+Tab in the window ends up here (also the arrow keys on push buttons).
+// Qt's own chain would let an exclusive radio group decide where focus goes.
+bool MainWindow::focusNextPrevChild(bool next) {
+    MoveFocusInOrder(next);
+    return true;
+}
+
+void MainWindow::MoveFocusInOrder(bool forward) {
+    const int count = static_cast<int>(focusOrder_.size());
+    const auto current = std::find(focusOrder_.begin(), focusOrder_.end(), focusWidget());
+    int target = forward ? 0 : count - 1;
+    if (current != focusOrder_.end()) {
+        const int index = static_cast<int>(current - focusOrder_.begin());
+        target = (index + (forward ? 1 : count - 1)) % count;
+    }
+    focusOrder_[static_cast<std::size_t>(target)]->setFocus(forward ? Qt::TabFocusReason
+                                                                    : Qt::BacktabFocusReason);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    QWidget::closeEvent(event);
+    if (event->isAccepted()) {
+        emit closed();
+    }
+}
+
+// The outer size is fixed at 380 by 250 with the frame; where the platform reports no frame
+// (no window manager, offscreen) the client area takes the whole of it.
+void MainWindow::FitOuterFrame() {
+    const QWindow* handle = windowHandle();
+    if (handle == nullptr) {
+        return;
+    }
+    const QMargins frame = handle->frameMargins();
+    const QSize client(kWindowOuterWidth - frame.left() - frame.right(),
+                       kWindowOuterHeight - frame.top() - frame.bottom());
+    if (client == size() || client.isEmpty()) {
+        return;
+    }
+    setFixedSize(client);
+    MoveToScreenCentre();
+}
+
+void MainWindow::MoveToScreenCentre() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (screen == nullptr) {
+        return;
+    }
+    const QRect whole = screen->geometry();
+    // For a window, move() places the frame's top-left corner.
+    move(whole.x() + (whole.width() - kWindowOuterWidth) / 2,
+         whole.y() + (whole.height() - kWindowOuterHeight) / 2);
+}
+
+}  // namespace tarnwick

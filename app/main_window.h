@@ -1,0 +1,65 @@
+// MainWindow: the program's only window, with every control at its fixed place.
+#pragma once
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QWidget>
+#include <array>
+#include <functional>
+#include <vector>
+
+#include "app/caption_label.h"
+#include "text/values.h"
+
+namespace tarnwick {
+
+inline constexpr int kWindowOuterWidth = 380;
+inline constexpr int kWindowOuterHeight = 250;
+
+class MainWindow final : public QWidget {
+    Q_OBJECT
+
+  public:
+    MainWindow();
+
+    // The routines bound to the clicks of 按钮1 (生成) and 按钮2 (复制); an empty one unbinds.
+    void BindGenerateClick(std::function<void()> routine);
+    void BindCopyClick(std::function<void()> routine);
+
+    Text LongLink() const;
+    Text ShortLink() const;
+    void SetShortLink(const Text& link);
+    void SetStatus(const Text& caption);
+    // 1 to 3 after the selected radio button, 0 when none is selected.
+    int SelectedProvider() const;
+
+  signals:
+    void longLinkChanged(const QString& text);
+    void closed();
+
+  protected:
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void BuildControls();
+    void MoveFocusInOrder(bool forward);
+    void SelectRadio(int index);
+    void FitOuterFrame();
+    void MoveToScreenCentre();
+
+    QLineEdit* longLink_ = nullptr;
+    QLineEdit* shortLink_ = nullptr;
+    CaptionLabel* status_ = nullptr;
+    QPushButton* generate_ = nullptr;
+    QPushButton* copy_ = nullptr;
+    std::array<QRadioButton*, 3> radios_{};
+    std::vector<QWidget*> focusOrder_;
+    std::function<void()> generateRoutine_;
+    std::function<void()> copyRoutine_;
+};
+
+}  // namespace tarnwick

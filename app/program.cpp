@@ -1,0 +1,128 @@
+#include "app/program.h"
+
+#include <QApplication>
+#include <QWindow>
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <new>
+
+#include "app/app_texts.h"
+#include "app/copy_action.h"
+#include "app/fatal_error.h"
+#include "app/fault_points.h"
+#include "app/main_window.h"
+#include "app/runtime.h"
+#include "app/window_shorten_host.h"
+#include "app/window_system.h"
+#include "text/runtime_error.h"
+
+namespace tarnwick {
+
+namespace {
+
+struct Program {
+    std::unique_ptr<MainWindow> window;
+    // Workers may hold the host until the process ends; it is never destroyed.
+    std::unique_ptr<WindowShortenHost> host;
+    // Frees AnswerText and ProviderCookies; handed over by the shortening layer.
+    std::function<void()> releaseJobTexts;
+    bool loopEntered = false;
+};
+
+// Never destroyed: the process ends with the exit handlers, and a static destructor run
+// later would pull the host away from workers that are still busy.
+Program& TheProgram() {
+    alignas(Program) static std::byte storage[sizeof(Program)];
+    static Program* const program = ::new (static_cast<void*>(storage)) Program();
+    return *program;
+}
+
+// The program's own start-up routine: it has nothing to do.
+int RunStartupRoutine() {
+    return 0;
+}
+
+bool CreateNativeWindow(MainWindow& window) {
+    window.winId();
+    const QWindow* handle = window.windowHandle();
+    return handle != nullptr && handle->handle() != nullptr;
+}
+
+// The routines bound to the window's events.
+//
+// Seam for the shortening layer: create the job state over *program.host here, bind its
+// OnGenerateClicked with window.BindGenerateClick(...), and set program.releaseJobTexts to the
+// routine that frees AnswerText and ProviderCookies. Until then a click on 生成 does nothing.
+void BindEvents(Program& program) {
+    MainWindow& window = *program.window;
+    window.BindCopyClick([&window] { OnCopyClicked(window); });
+}
+
+void LoadWindow(Program& program) {
+    program.window = std::make_unique<MainWindow>();
+    bool created = CreateNativeWindow(*program.window);
+#ifdef TARNWICK_FAULT_INJECTION
+    created = created && !fault::WindowCreationFails();
+#endif
+    if (!created) {
+        ReportRuntimeError(0, kLoadWindowFailed);
+    }
+    program.host = std::make_unique<WindowShortenHost>(*program.window);
+    BindEvents(program);
+    // MainWindow is the program's only window: its closing ends the loop once entered.
+    QObject::connect(program.window.get(), &MainWindow::closed, qApp, [&program] {
+        if (program.loopEntered) {
+            QCoreApplication::quit();
+        }
+    });
+    program.window->show();
+    program.window->activateWindow();
+}
+
+void RunMessageLoop(Program& program) {
+    program.loopEntered = true;
+    if (program.window == nullptr || !program.window->isVisible()) {
+        return;
+    }
+    QApplication::exec();
+    // The closed window is destroyed; what workers post from now on finds it gone.
+    program.window.reset();
+}
+
+}  // namespace
+
+void FreeJobTexts() {
+#ifdef TARNWICK_FAULT_INJECTION
+    fault::NoteExitHandlerRun();
+#endif
+    if (const auto& release = TheProgram().releaseJobTexts) {
+        release();
+    }
+}
+
+int StartProgram() {
+    Program& program = TheProgram();
+    InitRuntime();
+    RegisterExitHandler(&FreeJobTexts);
+    RunStartupRoutine();
+    LoadWindow(program);
+    RunMessageLoop(program);
+    return 0;
+}
+
+}  // namespace tarnwick
+
+int main(int argc, char* argv[]) {
+    tarnwick::InstallFatalErrorReporting();
+    if (!tarnwick::WindowSystemNamed()) {
+        tarnwick::ReportRuntimeError(0, tarnwick::kLoadWindowFailed);
+    }
+    // The tool takes no command line: Qt gets the program's name only.
+    int qtArgc = argc > 0 ? 1 : 0;
+    QApplication app(qtArgc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    tarnwick::EnableErrorDialogs();
+    tarnwick::StartProgram();
+    tarnwick::ExitProgram(0);
+}
