@@ -1,6 +1,8 @@
 #include "app/main_window.h"
 
+#include <QApplication>
 #include <QCloseEvent>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QHash>
@@ -77,6 +79,20 @@ QString Utf8(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+// Group-box captions sit on the frame's top edge, as in the window's original look, and the
+// radio buttons keep the circle close to the caption so a domain name fits in 48 pixels.
+QString StyleSheet() {
+    const int halfLine = QFontMetrics(QApplication::font()).height() / 2;
+    return QStringLiteral(
+               "QGroupBox { border: 1px solid palette(mid); border-radius: 2px;"
+               " margin-top: %1px; }"
+               "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left;"
+               " left: 7px; padding: 0px 2px; }"
+               "QRadioButton { spacing: 2px; }"
+               "QRadioButton::indicator { width: 12px; height: 12px; }")
+        .arg(halfLine);
+}
+
 QWidget* CreateControl(const ControlSpec& spec, QWidget* container) {
     const QString caption = Utf8(spec.caption);
     QWidget* control = nullptr;
@@ -130,6 +146,7 @@ MainWindow::MainWindow() : QWidget(nullptr, kWindowFlags) {
     colours.setColor(QPalette::ButtonText, Qt::black);
     setPalette(colours);
     setAutoFillBackground(true);
+    setStyleSheet(StyleSheet());
 
     // Client area = outer size while the frame is unknown; FitOuterFrame trims it later.
     setFixedSize(kWindowOuterWidth, kWindowOuterHeight);

@@ -8,6 +8,8 @@ ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BASE_PACKAGES=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev libcurl4-openssl-dev zlib1g-dev xvfb xauth fonts-noto-cjk
     clang libclang-rt-dev clang-tidy)
+# scripts/screenshot: window lookup (xwininfo) and capture (import).
+SCREENSHOT_PACKAGES=(imagemagick x11-utils)
 
 ensure_packages() {
     local missing=()
