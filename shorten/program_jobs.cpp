@@ -30,8 +30,4 @@ void ResetShortenState(ShortenHost& host) {
     ProgramShortenJobs().ResetShortenState(host);
 }
 
-void FreeJobTexts() {
-    ProgramShortenJobs().FreeJobTexts();
-}
-
 }  // namespace tarnwick

@@ -85,11 +85,10 @@ class ShortenJobs {
     ThreadStarter startThread_;
 };
 
-// The program's own instance, on the real WebRequest and real threads; never destroyed early.
+// The program's own instance, on the real WebRequest and real threads. Its FreeJobTexts is
+// what the program's exit handler calls.
 ShortenJobs& ProgramShortenJobs();
 void OnGenerateClicked(ShortenHost& host);
 void ResetShortenState(ShortenHost& host);
-// The exit handler: frees the shared job texts.
-void FreeJobTexts();
 
 }  // namespace tarnwick
