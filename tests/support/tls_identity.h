@@ -1,0 +1,33 @@
+// Self-signed server certificates made on the fly, for TLS test servers on loopback.
+#pragma once
+
+#include <memory>
+#include <string>
+
+struct ssl_ctx_st;
+
+namespace tarnwick::test {
+
+struct CertificateSpec {
+    // Put in the subject alternative name: an IP address ("127.0.0.1") or a DNS name.
+    std::string hostName = "127.0.0.1";
+    // Validity relative to now, in days.
+    int validFromDays = -1;
+    int validUntilDays = 30;
+    // false: marked for client authentication only, a wrong usage for a server.
+    bool serverUsage = true;
+};
+
+// A key, its self-signed certificate and a server TLS context that presents them.
+class TlsIdentity {
+  public:
+    // An identity whose Context() is null when OpenSSL could not make one.
+    static TlsIdentity SelfSigned(const CertificateSpec& spec = {});
+
+    ssl_ctx_st* Context() const { return context_.get(); }
+
+  private:
+    std::shared_ptr<ssl_ctx_st> context_;
+};
+
+}  // namespace tarnwick::test

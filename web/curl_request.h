@@ -1,0 +1,19 @@
+// The request object over libcurl: a synchronous HTTP/1.1 client that puts on the wire the
+// header lines handed to it, in their order, and little else.
+#pragma once
+
+#include <cstddef>
+
+#include "web/request_object.h"
+
+namespace tarnwick {
+
+// Limits that keep a hostile server from holding memory or a worker without end.
+inline constexpr std::size_t kMaxResponseBodyBytes = std::size_t{64} << 20;
+inline constexpr std::size_t kMaxResponseHeaderBytes = std::size_t{300} << 10;
+inline constexpr int kMaxRedirects = 10;
+
+// A new object on its own libcurl easy handle; the empty reference when none can be made.
+RequestObjectRef MakeCurlRequest();
+
+}  // namespace tarnwick

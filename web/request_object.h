@@ -1,0 +1,71 @@
+// The HTTP request object that WebRequest drives, and the counted references to it.
+#pragma once
+
+#include <memory>
+#include <string_view>
+
+#include "text/values.h"
+
+namespace tarnwick {
+
+// The one ProgID that gives a working object.
+inline constexpr std::string_view kRequestObjectProgId = "WinHttp.WinHttpRequest.5.1";
+
+// Proxy settings of SetProxy.
+inline constexpr int kProxySettingDefault =
+    0;  // the environment: http_proxy, https_proxy, no_proxy
+inline constexpr int kProxySettingDirect = 1;
+inline constexpr int kProxySettingNamed = 2;
+
+// Option indices and the certificate errors that option 4 may ignore.
+inline constexpr int kOptionSslErrorIgnoreFlags = 4;
+inline constexpr int kOptionEnableRedirects = 6;
+inline constexpr int kIgnoreUnknownCa = 0x0100;
+inline constexpr int kIgnoreWrongUsage = 0x0200;
+inline constexpr int kIgnoreWrongHostName = 0x1000;
+inline constexpr int kIgnoreInvalidDate = 0x2000;
+
+// A synchronous HTTP request. Calls and writes answer false when refused; reads give empty
+// values when there is nothing to read. Nothing throws. One thread at a time.
+class RequestObject {
+  public:
+    virtual ~RequestObject() = default;
+
+    // Milliseconds; 0 or less means no limit.
+    virtual bool SetTimeouts(int resolveMs, int connectMs, int sendMs, int receiveMs) = 0;
+    virtual bool SetProxy(int setting, std::string_view server = {}) = 0;
+    virtual bool SetRequestHeader(std::string_view name, std::string_view value) = 0;
+    virtual bool Open(std::string_view method, std::string_view url, bool async = false) = 0;
+    // The "Option" property, written by index.
+    virtual bool Option(int index, int value) = 0;
+    virtual bool Send(std::string_view body) = 0;
+    virtual bool Send(const ByteSet& body) = 0;
+
+    virtual ByteSet ResponseBody() = 0;
+    // The header lines of the final response without its status line, joined by CR LF.
+    virtual Text GetAllResponseHeaders() = 0;
+    // The final status code, 0 when there is none.
+    virtual int Status() = 0;
+};
+
+// A counted reference; the empty reference stands for no object.
+using RequestObjectRef = std::shared_ptr<RequestObject>;
+
+// Creates an object from a ProgID; false (and object left empty) for any ProgID but
+// kRequestObjectProgId, or when the object cannot be made.
+bool ObjectCreate(RequestObjectRef& object, std::string_view progId);
+// object becomes a new reference to source's object.
+void ObjectAssign(RequestObjectRef& object, const RequestObjectRef& source);
+// Drops the reference and empties the variable.
+void ObjectRelease(RequestObjectRef& object);
+
+// Lets tests stand another object in for every ObjectCreate; nullptr restores the real one.
+// Returns the factory that was set before.
+using RequestObjectFactory = RequestObjectRef (*)(std::string_view progId);
+RequestObjectFactory SetRequestObjectFactory(RequestObjectFactory factory);
+
+// The process-wide set-up of the HTTP client: safe to call from any thread, any number of times;
+// ObjectCreate calls it too. The program calls it at start, before any worker runs.
+void PrepareWebAccess();
+
+}  // namespace tarnwick

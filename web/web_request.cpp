@@ -1,0 +1,145 @@
+#include "web/web_request.h"
+
+#include <algorithm>
+#include <array>
+#include <climits>
+#include <cstdint>
+
+#include "text/base64.h"
+#include "text/find.h"
+#include "web/com.h"
+#include "web/cookies.h"
+#include "web/header_lines.h"
+
+namespace tarnwick {
+
+namespace {
+
+constexpr std::array<std::string_view, 8> kMethodNames = {"GET",     "POST",   "HEAD",  "PUT",
+                                                          "OPTIONS", "DELETE", "TRACE", "CONNECT"};
+constexpr int kPostMethod = 1;
+constexpr int kDefaultTimeoutMs = 15000;
+constexpr int kKeepObjectTimeouts = -1;
+constexpr int kBasicProxyAuth = 1;
+constexpr int kIgnoredCertificateErrors =
+    kIgnoreUnknownCa | kIgnoreWrongUsage | kIgnoreWrongHostName | kIgnoreInvalidDate;  // 0x3300
+
+// Pairs the per-thread initialisation with its release on every path out of a request.
+class ComScope {
+  public:
+    ComScope() { CoInitialize(); }
+    ~ComScope() { CoUninitialize(); }
+    ComScope(const ComScope&) = delete;
+    ComScope& operator=(const ComScope&) = delete;
+};
+
+// What an empty object reference does: refuses every call and reads as empty.
+class NoRequestObject final : public RequestObject {
+  public:
+    bool SetTimeouts(int, int, int, int) override { return false; }
+    bool SetProxy(int, std::string_view) override { return false; }
+    bool SetRequestHeader(std::string_view, std::string_view) override { return false; }
+    bool Open(std::string_view, std::string_view, bool) override { return false; }
+    bool Option(int, int) override { return false; }
+    bool Send(std::string_view) override { return false; }
+    bool Send(const ByteSet&) override { return false; }
+    ByteSet ResponseBody() override { return {}; }
+    Text GetAllResponseHeaders() override { return {}; }
+    int Status() override { return 0; }
+};
+
+int TimeoutMs(int timeoutSeconds) {
+    if (timeoutSeconds < 1) {
+        return kDefaultTimeoutMs;
+    }
+    return static_cast<int>(std::min<std::int64_t>(std::int64_t{timeoutSeconds} * 1000, INT_MAX));
+}
+
+void HandOverHeaders(RequestObject& object, const Text& headers) {
+    if (TextFind(headers, "\r\n") == -1) {
+        object.SetRequestHeader(HeaderName(headers), HeaderValue(headers));
+        return;
+    }
+    for (const Text& line : TextSplit(headers, "\r\n")) {
+        if (!line.empty()) {
+            object.SetRequestHeader(HeaderName(line), HeaderValue(line));
+        }
+    }
+}
+
+}  // namespace
+
+ByteSet WebRequest(std::string_view url, const WebRequestArgs& args) {
+    const bool mergeCookies = args.mergeCookies.value_or(true);
+    const ComScope com;
+    const int method = (args.method < 0 || args.method > 7) ? 0 : args.method;
+
+    RequestObjectRef reference;
+    if (args.requestObject == nullptr) {
+        if (!ObjectCreate(reference, kRequestObjectProgId)) {
+            return {};
+        }
+    } else {
+        ObjectAssign(reference, *args.requestObject);
+    }
+    NoRequestObject none;
+    RequestObject& object = reference ? *reference : none;
+
+    if (args.timeoutSeconds != kKeepObjectTimeouts) {
+        const int timeout = TimeoutMs(args.timeoutSeconds);
+        object.SetTimeouts(timeout, timeout, timeout, timeout);
+    }
+    if (!args.proxy.empty()) {
+        object.SetProxy(kProxySettingNamed, args.proxy);
+        if (!args.proxyUser.empty() &&
+            args.proxyAuthMode.value_or(kBasicProxyAuth) == kBasicProxyAuth) {
+            const Text credentials = args.proxyUser + ":" + args.proxyPassword;
+            object.SetRequestHeader("Proxy-Authorization",
+                                    "Basic " + Base64Encode(ToByteSet(credentials)));
+        }
+    }
+    object.Open(kMethodNames[static_cast<std::size_t>(method)], url, false);
+    if (args.noRedirect) {
+        object.Option(kOptionEnableRedirects, 0);
+    }
+    object.Option(kOptionSslErrorIgnoreFlags, kIgnoredCertificateErrors);
+
+    Text headers = args.headers != nullptr ? *args.headers : Text();
+    CompleteRequestHeaders(headers, url, method == kPostMethod);
+    if (args.headers != nullptr) {
+        *args.headers = headers;
+    }
+    if (args.sendCookies != nullptr) {
+        object.SetRequestHeader("Cookie", *args.sendCookies);
+    }
+    HandOverHeaders(object, headers);
+
+    if (args.bodyBytes.empty()) {
+        object.Send(std::string_view(args.bodyText));
+    } else {
+        object.Send(args.bodyBytes);
+    }
+    ByteSet body = object.ResponseBody();
+    const Text responseHeaders = object.GetAllResponseHeaders();
+    const int status = object.Status();
+    if (args.responseHeaders != nullptr) {
+        *args.responseHeaders = responseHeaders;
+    }
+    if (args.status != nullptr) {
+        *args.status = status;
+    }
+
+    // Built apart and stored last, so that a caller may bind both cookie arguments to one
+    // variable: the cookies it sent are read before anything is written back.
+    Text received = CollectSetCookies(responseHeaders);
+    if (mergeCookies && args.sendCookies != nullptr) {
+        received = MergeCookies(*args.sendCookies, received);
+    }
+    if (args.receivedCookies != nullptr) {
+        *args.receivedCookies = received;
+    }
+    ObjectRelease(reference);
+    return body;
+}
+
+}  // namespace tarnwick
