@@ -15,7 +15,9 @@
 #include "app/runtime.h"
 #include "app/window_shorten_host.h"
 #include "app/window_system.h"
+#include "shorten/shorten_job.h"
 #include "text/runtime_error.h"
+#include "web/request_object.h"
 
 namespace tarnwick {
 
@@ -50,13 +52,14 @@ bool CreateNativeWindow(MainWindow& window) {
 }
 
 // The routines bound to the window's events.
-//
-// Seam for the shortening layer: create the job state over *program.host here, bind its
-// OnGenerateClicked with window.BindGenerateClick(...), and set program.releaseJobTexts to the
-// routine that frees AnswerText and ProviderCookies. Until then a click on 生成 does nothing.
 void BindEvents(Program& program) {
     MainWindow& window = *program.window;
     window.BindCopyClick([&window] { OnCopyClicked(window); });
+    // The HTTP client's one-time set-up, before any worker can run.
+    PrepareWebAccess();
+    ShortenHost& host = *program.host;
+    window.BindGenerateClick([&host] { OnGenerateClicked(host); });
+    program.releaseJobTexts = [] { ProgramShortenJobs().FreeJobTexts(); };
 }
 
 void LoadWindow(Program& program) {

@@ -8,7 +8,7 @@
 namespace tarnwick {
 
 class ShortenHost {
-public:
+  public:
     virtual ~ShortenHost() = default;
 
     // Any thread: the long-link box as the GUI thread last saw it (code-page text).

@@ -1,0 +1,33 @@
+// Mouse clicks, keys and window closing sent to another program's window on the X display, as
+// a user at that display would give them. Kept apart from Qt: the X headers define macros that
+// clash with Qt's names.
+#pragma once
+
+#include <memory>
+#include <string_view>
+
+namespace tarnwick {
+
+class X11Input {
+  public:
+    X11Input();  // connects to $DISPLAY
+    ~X11Input();
+    X11Input(const X11Input&) = delete;
+    X11Input& operator=(const X11Input&) = delete;
+
+    bool Connected() const;
+    // A top-level window whose title starts with prefix, 0 when there is none.
+    unsigned long FindWindow(std::string_view titlePrefix) const;
+    // A left click at x, y of the window's client area.
+    void Click(unsigned long window, int x, int y) const;
+    // A key press and release of the key that gives the character, Ctrl held when asked.
+    void Key(unsigned long window, char character, bool control = false) const;
+    // What the close button of the frame does.
+    void Close(unsigned long window) const;
+
+  private:
+    struct Display;
+    std::unique_ptr<Display> display_;
+};
+
+}  // namespace tarnwick
