@@ -1,0 +1,148 @@
+// Click-to-link time of each provider through the loopback simulator, against the same two
+// requests made with bare libcurl on fresh handles.
+#include <benchmark/benchmark.h>
+#include <curl/curl.h>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "shorten/shorten_job.h"
+#include "tests/support/fake_shorten_host.h"
+#include "tests/support/provider_simulator.h"
+
+namespace tarnwick {
+namespace {
+
+constexpr std::string_view kAddress = "http://example.test/a/rather/long/path?with=query&and=more";
+
+ProviderSimulator& Simulator() {
+    static ProviderSimulator simulator;
+    return simulator;
+}
+
+void BM_ClickToLink(benchmark::State& state) {
+    const int provider = static_cast<int>(state.range(0));
+    FakeShortenHost host;
+    host.SelectProvider(provider);
+    host.SetLongLink(Text(kAddress));
+    // The program's own set-up: real WebRequest, a detached thread per click.
+    ShortenJobs jobs;
+    for (auto _ : state) {
+        jobs.OnGenerateClicked(host);
+        if (!host.RunNextTask() || host.Status() != kStatusSucceeded) {
+            state.SkipWithError("no link");
+            break;
+        }
+    }
+}
+
+using Easy = std::unique_ptr<CURL, decltype(&curl_easy_cleanup)>;
+using HeaderList = std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)>;
+
+std::size_t Collect(char* data, std::size_t size, std::size_t count, void* out) {
+    static_cast<std::string*>(out)->append(data, size * count);
+    return size * count;
+}
+
+// The cookies of the Set-Cookie lines, as "name=value; name=value".
+std::size_t CollectCookie(char* data, std::size_t size, std::size_t count, void* out) {
+    const std::string_view line(data, size * count);
+    constexpr std::string_view kName = "Set-Cookie: ";
+    if (line.starts_with(kName)) {
+        auto& cookies = *static_cast<std::string*>(out);
+        const std::string_view rest = line.substr(kName.size());
+        if (!cookies.empty()) {
+            cookies += "; ";
+        }
+        cookies += rest.substr(0, rest.find_first_of(";\r\n"));
+    }
+    return size * count;
+}
+
+std::string Fetch(const std::string& url, const std::string* post, curl_slist* headers,
+                  std::string* cookies) {
+    Easy easy(curl_easy_init(), &curl_easy_cleanup);
+    std::string body;
+    curl_easy_setopt(easy.get(), CURLOPT_URL, url.c_str());
+    curl_easy_setopt(easy.get(), CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(easy.get(), CURLOPT_WRITEFUNCTION, &Collect);
+    curl_easy_setopt(easy.get(), CURLOPT_WRITEDATA, &body);
+    if (cookies != nullptr) {
+        curl_easy_setopt(easy.get(), CURLOPT_HEADERFUNCTION, &CollectCookie);
+        curl_easy_setopt(easy.get(), CURLOPT_HEADERDATA, cookies);
+    }
+    if (post != nullptr) {
+        curl_easy_setopt(easy.get(), CURLOPT_POSTFIELDS, post->c_str());
+    }
+    curl_easy_setopt(easy.get(), CURLOPT_HTTPHEADER, headers);
+    curl_easy_perform(easy.get());
+    return body;
+}
+
+// The header lines WebRequest hands over for a request without a block of its own.
+std::string DefaultHeaders(std::string_view url, bool post) {
+    std::string headers = "Accept: */*\r\nReferer: " + std::string(url) +
+                          "\r\nAccept-Language: zh-cn\r\nUser-Agent: Mozilla/4.0 (compatible; "
+                          "MSIE 9.0; Windows NT 6.1)";
+    if (post) {
+        headers += "\r\nContent-Type: application/x-www-form-urlencoded";
+    }
+    return headers;
+}
+
+// The Cookie line (when cookies are given) and the lines of a CR LF separated block.
+HeaderList HeaderLines(const std::string* cookies, std::string_view block) {
+    curl_slist* list = nullptr;
+    if (cookies != nullptr) {
+        list = curl_slist_append(list, ("Cookie: " + *cookies).c_str());
+    }
+    while (!block.empty()) {
+        const std::size_t end = block.find("\r\n");
+        list = curl_slist_append(list, std::string(block.substr(0, end)).c_str());
+        block = end == std::string_view::npos ? std::string_view() : block.substr(end + 2);
+    }
+    return HeaderList(list, &curl_slist_free_all);
+}
+
+void BM_BareLibcurl(benchmark::State& state) {
+    const auto provider = static_cast<ShortLinkProvider>(state.range(0));
+    const ProviderInfo& info = Provider(provider);
+    const Text encoded = EncodeLongAddress(provider, kAddress);
+    const std::string url = ShorteningAddress(provider, encoded);
+    const std::string body = ShorteningBody(provider, encoded);
+    const std::string block = info.headerBlock.empty() ? DefaultHeaders(url, info.method == 1)
+                                                       : std::string(info.headerBlock);
+    const HeaderList homeHeaders = HeaderLines(nullptr, DefaultHeaders(info.homePage, false));
+    for (auto _ : state) {
+        std::string cookies;
+        Fetch(std::string(info.homePage), nullptr, homeHeaders.get(), &cookies);
+        const HeaderList headers = HeaderLines(&cookies, block);
+        const std::string answer =
+            Fetch(url, info.method == 1 ? &body : nullptr, headers.get(), nullptr);
+        if (!IsShortLink(LinkCandidate(provider, answer))) {
+            state.SkipWithError("no link");
+            break;
+        }
+    }
+}
+
+BENCHMARK(BM_ClickToLink)->DenseRange(1, 3)->UseRealTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_BareLibcurl)->DenseRange(1, 3)->UseRealTime()->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+}  // namespace tarnwick
+
+int main(int argc, char** argv) {
+    curl_global_init(CURL_GLOBAL_DEFAULT);
+    // Before any request: libcurl reads the environment on each transfer.
+    // NOLINTNEXTLINE(concurrency-mt-unsafe)
+    ::setenv("http_proxy", tarnwick::Simulator().ProxyAddress().c_str(), 1);
+    for (const char* name : {"no_proxy", "NO_PROXY", "all_proxy", "ALL_PROXY"}) {
+        ::unsetenv(name);  // NOLINT(concurrency-mt-unsafe)
+    }
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
