@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <atomic>
 #include <charconv>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -61,7 +62,7 @@ void WriteErrorToStandardError(int code, std::string_view message) {
     const std::string_view text = ComposeErrorText(code, message, composed);
     std::array<char, 8192> utf8;
     const iconv_t converter = iconv_open("UTF-8", "GB18030");
-    if (converter != reinterpret_cast<iconv_t>(-1)) {
+    if (reinterpret_cast<std::intptr_t>(converter) != -1) {
         char* in = const_cast<char*>(text.data());
         std::size_t inLeft = text.size();
         char* out = utf8.data();

@@ -161,10 +161,10 @@ void MainWindow::BuildControls() {
             spec.container == nullptr ? this : byName.value(QString::fromUtf8(spec.container));
         byName.insert(QString::fromUtf8(spec.name), CreateControl(spec, container));
     }
-    // Later siblings paint over earlier ones; raising from the bottom of the table up leaves
-    // the first-listed control of each container on top.
-    for (auto spec = kControls.rbegin(); spec != kControls.rend(); ++spec) {
-        byName.value(QString::fromUtf8(spec->name))->raise();
+    // Later siblings paint over earlier ones; lowering each in table order leaves the
+    // first-listed control of each container on top.
+    for (const ControlSpec& spec : kControls) {
+        byName.value(QString::fromUtf8(spec.name))->lower();
     }
 
     longLink_ = qobject_cast<QLineEdit*>(byName.value(QStringLiteral("编辑框1")));

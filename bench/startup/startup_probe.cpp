@@ -50,7 +50,7 @@ class Probe final : public QObject {
     }
 
   private:
-    void Report() {
+    void Report() const {
         QFile out(QString::fromLocal8Bit(qgetenv("STARTUP_PROBE_OUT")));
         if (out.open(QIODevice::WriteOnly | QIODevice::Append)) {
             out.write(QByteArray::number(shownAt_) + ' ' + ResidentKibibytes() + '\n');
