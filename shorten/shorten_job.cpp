@@ -1,5 +1,6 @@
 #include "shorten/shorten_job.h"
 
+#include <array>
 #include <system_error>
 #include <utility>
 
@@ -190,13 +191,17 @@ void ShortenJobs::OnGenerateClicked(ShortenHost& host) {
     if (selected < 1 || selected > 3) {
         return;
     }
-    const auto provider = static_cast<ShortLinkProvider>(selected);
+    // Radio button n runs the worker of provider n.
+    using Worker = ShortenJob (*)(const ShortenHost&, const WebRequestFunction&);
+    static constexpr std::array<Worker, 3> kWorkers = {&ShortenViaProvider1, &ShortenViaProvider2,
+                                                       &ShortenViaProvider3};
+    const Worker worker = kWorkers[static_cast<std::size_t>(selected) - 1];
     host.SetStatus(Text(kStatusWorking));
 
     // The worker gets its own copies and no reference to this object; its outcome travels
     // back to the GUI thread by value.
-    auto routine = [&host, provider, click, webRequest = webRequest_, shared = shared_]() {
-        ShortenJob job = ShortenVia(provider, host, webRequest);
+    auto routine = [&host, worker, click, webRequest = webRequest_, shared = shared_]() {
+        ShortenJob job = worker(host, webRequest);
         host.PostToGui([&host, click, shared, job = std::move(job)]() mutable {
             Publish(*shared, host, click, std::move(job));
         });
