@@ -102,6 +102,10 @@ QWidget* CreateControl(const ControlSpec& spec, QWidget* container) {
             QPalette colours = edit->palette();
             colours.setColor(QPalette::Base, Qt::white);
             colours.setColor(QPalette::Text, Qt::black);
+            // Qt drops the selection when focus moves on; this hides it while the whole
+            // window is inactive too.
+            colours.setColor(QPalette::Inactive, QPalette::Highlight, Qt::white);
+            colours.setColor(QPalette::Inactive, QPalette::HighlightedText, Qt::black);
             edit->setPalette(colours);
             edit->setCursorPosition(0);
             control = edit;
