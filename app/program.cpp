@@ -55,10 +55,14 @@ bool CreateNativeWindow(MainWindow& window) {
 void BindEvents(Program& program) {
     MainWindow& window = *program.window;
     window.BindCopyClick([&window] { OnCopyClicked(window); });
-    // The HTTP client's one-time set-up, before any worker can run.
-    PrepareWebAccess();
     ShortenHost& host = *program.host;
-    window.BindGenerateClick([&host] { OnGenerateClicked(host); });
+    window.BindGenerateClick([&host] {
+        // The HTTP client's one-time set-up, on the GUI thread before the first worker runs.
+        // Done at the first click rather than at start, so a window that is only opened
+        // neither waits for it nor holds its memory.
+        PrepareWebAccess();
+        OnGenerateClicked(host);
+    });
     program.releaseJobTexts = [] { ProgramShortenJobs().FreeJobTexts(); };
 }
 
