@@ -1,10 +1,9 @@
 // The fault points of tarnwick_faulty, the test-only build of the program. What it does is
 // chosen by TARNWICK_TEST_ACTION once the window is shown; what happened goes, one line per
 // event, to the file named by TARNWICK_TEST_LOG. The shipped executable has none of this.
-#include <fcntl.h>
-#include <unistd.h>
 #include <QAbstractButton>
 #include <QApplication>
+#include <QFile>
 #include <QMessageBox>
 #include <QThread>
 #include <QTimer>
@@ -30,61 +29,47 @@ std::string_view Action() {
 }
 
 void Log(const QString& line) {
-    const char* path = std::getenv("TARNWICK_TEST_LOG");
-    if (path == nullptr) {
-        return;
-    }
-    const QByteArray bytes = (line + QLatin1Char('\n')).toUtf8();
-    const int file = ::open(path, O_WRONLY | O_CREAT | O_APPEND, 0600);
-    if (file >= 0) {
-        [[maybe_unused]] const auto written =
-            ::write(file, bytes.data(), static_cast<std::size_t>(bytes.size()));
-        ::close(file);
+    QFile file(QString::fromLocal8Bit(qgetenv("TARNWICK_TEST_LOG")));
+    if (file.open(QIODevice::WriteOnly | QIODevice::Append)) {
+        file.write((line + QLatin1Char('\n')).toUtf8());
     }
 }
 
-void FailNextAllocationOnThisThread(std::size_t size) {
+void FailAnAllocationOnThisThread() {
     g_failingThread.store(std::this_thread::get_id());
-    g_failingSize.store(size);
+    g_failingSize.store(100);
+    ::operator delete(::operator new(100));
 }
 
 void LogDialog(QMessageBox* box) {
-    QString text = box->text();
-    text.replace(QLatin1Char('\n'), QStringLiteral("\\n"));
     const QList<QAbstractButton*> buttons = box->buttons();
-    Log(QStringLiteral("dialog|%1|%2|%3|%4|%5")
-            .arg(box->windowTitle(),
-                 box->icon() == QMessageBox::Critical ? QStringLiteral("critical")
-                                                      : QStringLiteral("other"),
-                 buttons.size() == 1 ? buttons.front()->text() : QStringLiteral("buttons"),
-                 QThread::currentThread() == qApp->thread() ? QStringLiteral("gui")
-                                                            : QStringLiteral("worker"),
-                 text));
+    Log(QStringList({QStringLiteral("dialog"), box->windowTitle(),
+                     box->icon() == QMessageBox::Critical ? QStringLiteral("critical") : QString(),
+                     buttons.size() == 1 ? buttons.front()->text() : QString(),
+                     QThread::currentThread() == qApp->thread() ? QStringLiteral("gui") : QString(),
+                     box->text().replace(QLatin1Char('\n'), QStringLiteral("\\n"))})
+            .join(QLatin1Char('|')));
 }
 
 void RunAction(QWidget* window) {
     const std::string_view action = Action();
-    if (action == "close") {
-        window->close();
-    } else if (action == "close-with-worker") {
-        // A worker that never ends and keeps using the heap while the program ends.
-        std::thread([] {
-            while (true) {
-                const std::string busy(256, 'x');
-                static_cast<void>(busy);
-            }
-        }).detach();
-        window->close();
-    } else if (action == "oom") {
-        FailNextAllocationOnThisThread(100);
-        ::operator delete(::operator new(100));
+    if (action == "oom") {
+        FailAnAllocationOnThisThread();
     } else if (action == "oom-worker") {
-        std::thread([] {
-            FailNextAllocationOnThisThread(100);
-            ::operator delete(::operator new(100));
-        }).detach();
+        std::thread(FailAnAllocationOnThisThread).detach();
     } else if (action == "remainder") {
         Remainder(1, 0);
+    } else if (action.starts_with("close")) {
+        if (action == "close-with-worker") {
+            // A worker that never ends and keeps using the heap while the program ends.
+            std::thread([] {
+                while (true) {
+                    const std::string busy(256, 'x');
+                    static_cast<void>(busy);
+                }
+            }).detach();
+        }
+        window->close();
     }
 }
 
@@ -102,31 +87,21 @@ class Hooks final : public QObject {
                 LogDialog(box);
                 box->button(QMessageBox::Ok)->click();
             });
-        } else if (watched->objectName() == QStringLiteral("MainWindow") && !windowShown_) {
-            windowShown_ = true;
+        } else if (watched->objectName() == QStringLiteral("MainWindow")) {
             Log(QStringLiteral("window-shown"));
             auto* window = static_cast<QWidget*>(watched);
             QTimer::singleShot(0, window, [window] { RunAction(window); });
         }
         return false;
     }
-
-  private:
-    bool windowShown_ = false;
 };
 
 }  // namespace
 
-void InstallHooks() {
-    qApp->installEventFilter(new Hooks(qApp));
-}
-
 bool AllocationFails(std::size_t size) {
-    if (size != g_failingSize.load() || std::this_thread::get_id() != g_failingThread.load()) {
-        return false;
-    }
-    g_failingSize.store(0);
-    return true;
+    std::size_t failing = size;
+    return size != 0 && std::this_thread::get_id() == g_failingThread.load() &&
+           g_failingSize.compare_exchange_strong(failing, 0);
 }
 
 bool WindowCreationFails() {
@@ -140,6 +115,6 @@ void NoteExitHandlerRun() {
 }  // namespace tarnwick::fault
 
 static void InstallFaultHooks() {
-    tarnwick::fault::InstallHooks();
+    qApp->installEventFilter(new tarnwick::fault::Hooks(qApp));
 }
 Q_COREAPP_STARTUP_FUNCTION(InstallFaultHooks)
