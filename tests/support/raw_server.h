@@ -1,12 +1,11 @@
 // A loopback HTTP test server that records the raw bytes of every request and answers with
-// whatever bytes a test scripts, and a small forward proxy. Each connection runs on its own
-// thread; the destructors stop and join everything.
+// whatever bytes a test scripts. Each connection runs on its own thread; the destructor stops
+// and joins everything.
 #pragma once
 
-#include <atomic>
 #include <chrono>
-#include <cstddef>
 #include <functional>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -27,37 +26,27 @@ class TlsIdentity;
 class Connection {
   public:
     Connection(Socket socket, const StopSignal& stop);
-    ~Connection();
-    Connection(const Connection&) = delete;
-    Connection& operator=(const Connection&) = delete;
 
     // Runs the server side of the TLS handshake; false when it fails.
     bool AcceptTls(const TlsIdentity& identity);
-
-    // Reads one request: the head up to the empty line and a Content-Length body.
-    // nullopt at the end of the stream, on stop, or for a request that is too large.
+    // One request: the head up to the empty line and a Content-Length body; nullopt at the end
+    // of the stream or on stop.
     std::optional<std::string> ReadRequest();
-    // Whatever arrives next, "" at the end of the stream, on stop or after the time-out.
-    std::string ReadSome(std::chrono::milliseconds timeout);
-
     bool Send(std::string_view bytes);
-    // Sends one byte at a time with a pause between; ends early when the peer sends or closes
-    // or the server stops.
+    // One byte at a time with a pause between; ends early when the peer sends or closes or the
+    // server stops.
     void Drip(std::string_view bytes, std::chrono::milliseconds pause);
-    // Answers nothing until the peer closes or the server stops.
-    void HoldUntilPeerCloses();
+    // Reads and drops whatever comes until the peer closes, the server stops or nothing came
+    // for idleLimit (negative: no limit).
+    void HoldUntilPeerCloses(std::chrono::milliseconds idleLimit = std::chrono::milliseconds(-1));
     // The answer is complete: an orderly end of the stream.
     void CloseWrite();
     // Ends the connection with a reset.
     void Reset();
 
-    // Bytes read past the last request, handed over once.
-    std::string TakeBuffered();
-
     bool Open() const { return socket_.Valid() && !writeClosed_; }
-    bool Stopping() const { return stop_.Raised(); }
-    const StopSignal& Stop() const { return stop_; }
     int Fd() const { return socket_.Fd(); }
+    const StopSignal& Stop() const { return stop_; }
 
   private:
     bool Fill(std::chrono::milliseconds timeout);
@@ -75,37 +64,26 @@ using Responder = std::function<void(Connection& connection, const std::string& 
 
 // Sends raw and ends the stream.
 Responder ReplyWith(std::string raw);
-// "HTTP/1.1 200 OK" with a Content-Length, the extra header lines (each ending in CR LF)
-// and the body.
+// "HTTP/1.1 200 OK" with a Content-Length, the extra header lines (each ending in CR LF) and
+// the body.
 std::string OkResponse(std::string_view body, std::string_view extraHeaders = {});
-
-// The body, the head, or "" when request has no complete head.
-std::string RequestHead(std::string_view request);
-std::string RequestBody(std::string_view request);
+// A proxy's answer to CONNECT: a tunnel to 127.0.0.1:port, whatever host was asked for.
+Responder TunnelTo(int port);
 
 class RawServer {
   public:
     explicit RawServer(Responder responder, const TlsIdentity* tls = nullptr);
     ~RawServer();
-    RawServer(const RawServer&) = delete;
-    RawServer& operator=(const RawServer&) = delete;
 
     int Port() const { return port_; }
     // http://127.0.0.1:port + path (https for a TLS server).
     std::string Url(std::string_view path = "/") const;
     // The raw requests, in the order they were read.
     std::vector<std::string> Requests() const;
-    std::size_t ConnectionCount() const;
 
   private:
-    struct Worker {
-        std::thread thread;
-        std::shared_ptr<std::atomic<bool>> done;
-    };
-
     void AcceptLoop();
-    void Serve(Socket socket, std::shared_ptr<std::atomic<bool>> done);
-    void JoinFinished();
+    void Serve(Socket socket);
 
     Responder responder_;
     const TlsIdentity* tls_;
@@ -114,27 +92,8 @@ class RawServer {
     int port_ = -1;
     mutable std::mutex mutex_;
     std::vector<std::string> requests_;
-    std::vector<Worker> workers_;
-    std::size_t connectionCount_ = 0;
+    std::vector<std::future<void>> workers_;  // touched by the accepting thread only
     std::thread acceptor_;
-};
-
-// An HTTP forward proxy that sends every request, whatever its host, to 127.0.0.1:originPort:
-// absolute-form requests are rewritten to origin form without their Proxy- lines, and CONNECT
-// opens a tunnel. It records each request head as it arrived.
-class ForwardProxy {
-  public:
-    explicit ForwardProxy(int originPort);
-    ~ForwardProxy();
-    ForwardProxy(const ForwardProxy&) = delete;
-    ForwardProxy& operator=(const ForwardProxy&) = delete;
-
-    // "127.0.0.1:port", as a proxy setting.
-    std::string Address() const;
-    std::vector<std::string> Requests() const;
-
-  private:
-    RawServer server_;
 };
 
 }  // namespace tarnwick::test

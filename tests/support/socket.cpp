@@ -8,7 +8,6 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 
@@ -30,80 +29,61 @@ int Socket::Release() {
 
 void Socket::Close() {
     if (fd_ >= 0) {
-        ::close(fd_);
-        fd_ = -1;
+        ::close(Release());
     }
 }
 
 namespace {
 
-sockaddr_in LoopbackAddress(int port) {
+// A new TCP socket bound (listen) or connected to 127.0.0.1:port; invalid on failure.
+Socket LoopbackSocket(int port, bool listen) {
+    Socket socket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<std::uint16_t>(port));
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    return address;
-}
-
-}  // namespace
-
-Socket ListenOnLoopback() {
-    Socket socket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    if (!socket.Valid()) {
-        return socket;
-    }
-    const int on = 1;
-    ::setsockopt(socket.Fd(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    sockaddr_in address = LoopbackAddress(0);
-    if (::bind(socket.Fd(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(socket.Fd(), 64) != 0) {
+    const auto* raw = reinterpret_cast<const sockaddr*>(&address);
+    const bool ready =
+        listen ? ::bind(socket.Fd(), raw, sizeof address) == 0 && ::listen(socket.Fd(), 64) == 0
+               : ::connect(socket.Fd(), raw, sizeof address) == 0;
+    if (!ready) {
         socket.Close();
-    }
-    return socket;
-}
-
-int LocalPort(const Socket& socket) {
-    sockaddr_in address{};
-    socklen_t size = sizeof address;
-    if (::getsockname(socket.Fd(), reinterpret_cast<sockaddr*>(&address), &size) != 0) {
-        return -1;
-    }
-    return ntohs(address.sin_port);
-}
-
-Socket ConnectToLoopback(int port) {
-    Socket socket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    if (!socket.Valid()) {
-        return socket;
-    }
-    sockaddr_in address = LoopbackAddress(port);
-    if (::connect(socket.Fd(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        socket.Close();
-        return socket;
     }
     const int on = 1;
     ::setsockopt(socket.Fd(), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
     return socket;
 }
 
+}  // namespace
+
+Socket ListenOnLoopback() {
+    return LoopbackSocket(0, true);
+}
+
+Socket ConnectToLoopback(int port) {
+    return LoopbackSocket(port, false);
+}
+
+int LocalPort(const Socket& socket) {
+    sockaddr_in address{};
+    socklen_t size = sizeof address;
+    return ::getsockname(socket.Fd(), reinterpret_cast<sockaddr*>(&address), &size) == 0
+               ? ntohs(address.sin_port)
+               : -1;
+}
+
 bool SendAll(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
         const ssize_t sent = ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-        if (sent < 0 && errno == EINTR) {
-            continue;
-        }
-        if (sent <= 0) {
+        if (sent <= 0 && errno != EINTR) {
             return false;
         }
-        bytes.remove_prefix(static_cast<std::size_t>(sent));
+        bytes.remove_prefix(static_cast<std::size_t>(sent > 0 ? sent : 0));
     }
     return true;
 }
 
 void ResetConnection(Socket& socket) {
-    if (!socket.Valid()) {
-        return;
-    }
     const linger abort{1, 0};
     ::setsockopt(socket.Fd(), SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
     socket.Close();
@@ -122,29 +102,15 @@ bool StopSignal::Raised() const {
 }
 
 WaitResult WaitReadable(int fd, const StopSignal& stop, std::chrono::milliseconds timeout) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (true) {
-        int waitMs = -1;
-        if (timeout.count() >= 0) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                deadline - std::chrono::steady_clock::now());
-            waitMs = static_cast<int>(std::max<std::int64_t>(left.count(), 0));
-        }
-        pollfd fds[2] = {{stop.Fd(), POLLIN, 0}, {fd, POLLIN, 0}};
-        const int ready = ::poll(fds, 2, waitMs);
-        if (ready < 0 && errno == EINTR) {
-            continue;
-        }
-        if (ready < 0 || (fds[0].revents & POLLIN) != 0) {
-            return WaitResult::kStopped;
-        }
-        if (fds[1].revents != 0) {
-            return WaitResult::kReady;
-        }
-        if (ready == 0) {
-            return WaitResult::kTimedOut;
-        }
+    pollfd fds[2] = {{stop.Fd(), POLLIN, 0}, {fd, POLLIN, 0}};
+    int ready = 0;
+    do {
+        ready = ::poll(fds, 2, static_cast<int>(timeout.count()));
+    } while (ready < 0 && errno == EINTR);
+    if (ready < 0 || fds[0].revents != 0) {
+        return WaitResult::kStopped;
     }
+    return ready == 0 ? WaitResult::kTimedOut : WaitResult::kReady;
 }
 
 }  // namespace tarnwick::test

@@ -9,8 +9,8 @@ struct ssl_ctx_st;
 namespace tarnwick::test {
 
 struct CertificateSpec {
-    // Put in the subject alternative name: an IP address ("127.0.0.1") or a DNS name.
-    std::string hostName = "127.0.0.1";
+    // The subject alternative name: "IP:127.0.0.1" or "DNS:some.name".
+    std::string altName = "IP:127.0.0.1";
     // Validity relative to now, in days.
     int validFromDays = -1;
     int validUntilDays = 30;
