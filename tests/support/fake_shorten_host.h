@@ -19,6 +19,11 @@ namespace tarnwick {
 
 class FakeShortenHost : public ShortenHost {
   public:
+    // Read and written on the thread that runs the tasks.
+    int provider = 1;
+    std::vector<Text> statuses;
+    std::vector<Text> links;
+
     // Any thread, like the window's locked copy of the long-link box.
     void SetLongLink(Text link) {
         std::lock_guard lock(mutex_);
@@ -34,29 +39,19 @@ class FakeShortenHost : public ShortenHost {
         // Notified under the lock: the waiter may destroy this host as soon as it wakes.
         posted_.notify_all();
     }
+    int SelectedProvider() const override { return provider; }
+    void SetStatus(const Text& caption) override { statuses.push_back(caption); }
+    void SetShortLink(const Text& link) override { links.push_back(link); }
+    Text Status() const { return statuses.empty() ? Text() : statuses.back(); }
+    Text ShortLink() const { return links.empty() ? Text() : links.back(); }
 
-    void SelectProvider(int provider) { provider_ = provider; }
-    int SelectedProvider() const override { return provider_; }
-    void SetStatus(const Text& caption) override {
-        status_ = caption;
-        statuses_.push_back(caption);
-    }
-    void SetShortLink(const Text& link) override {
-        shortLink_ = link;
-        links_.push_back(link);
-    }
-
-    const Text& Status() const { return status_; }
-    const Text& ShortLink() const { return shortLink_; }
-    const std::vector<Text>& StatusHistory() const { return statuses_; }
-    const std::vector<Text>& LinkHistory() const { return links_; }
-
-    // Waits for one posted task and runs it here; false when none came in time.
-    bool RunNextTask(std::chrono::milliseconds timeout = std::chrono::seconds(30)) {
+    // Waits up to 30 s for one posted task and runs it here; false when none came.
+    bool RunNextTask() {
         std::function<void()> task;
         {
             std::unique_lock lock(mutex_);
-            if (!posted_.wait_for(lock, timeout, [this] { return !tasks_.empty(); })) {
+            if (!posted_.wait_for(lock, std::chrono::seconds(30),
+                                  [this] { return !tasks_.empty(); })) {
                 return false;
             }
             task = std::move(tasks_.front());
@@ -65,57 +60,36 @@ class FakeShortenHost : public ShortenHost {
         task();
         return true;
     }
-    std::size_t PendingTasks() const {
-        std::lock_guard lock(mutex_);
-        return tasks_.size();
-    }
 
   private:
     mutable std::mutex mutex_;
     std::condition_variable posted_;
     Text longLink_;
     std::deque<std::function<void()>> tasks_;
-    int provider_ = 1;
-    Text status_;
-    Text shortLink_;
-    std::vector<Text> statuses_;
-    std::vector<Text> links_;
 };
 
-// Starts jobs on threads the test joins, so nothing outlives the test's objects.
-class JoinedThreads {
-  public:
-    JoinedThreads() = default;
-    JoinedThreads(const JoinedThreads&) = delete;
-    JoinedThreads& operator=(const JoinedThreads&) = delete;
-    ~JoinedThreads() { JoinAll(); }
+// Starts jobs on threads the test joins, so nothing outlives the test's objects. Used on the
+// GUI thread only, like the click handler that starts the jobs.
+struct JoinedThreads {
+    std::vector<std::thread> threads;
 
-    bool Start(std::function<void()> routine) {
-        std::thread thread;
-        if (!StartThread(std::move(routine), &thread)) {
-            return false;
-        }
-        std::lock_guard lock(mutex_);
-        threads_.push_back(std::move(thread));
-        return true;
-    }
+    ~JoinedThreads() { JoinAll(); }
     ThreadStarter Starter() {
-        return [this](std::function<void()> routine) { return Start(std::move(routine)); };
+        return [this](std::function<void()> routine) {
+            std::thread thread;
+            const bool started = StartThread(std::move(routine), &thread);
+            threads.push_back(std::move(thread));
+            return started;
+        };
     }
     void JoinAll() {
-        std::vector<std::thread> threads;
-        {
-            std::lock_guard lock(mutex_);
-            threads.swap(threads_);
-        }
         for (std::thread& thread : threads) {
-            thread.join();
+            if (thread.joinable()) {
+                thread.join();
+            }
         }
+        threads.clear();
     }
-
-  private:
-    std::mutex mutex_;
-    std::vector<std::thread> threads_;
 };
 
 }  // namespace tarnwick

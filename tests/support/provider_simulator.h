@@ -3,7 +3,6 @@
 // "GET http://a.test/api.php?... HTTP/1.1", and every host name of ours resolves to it.
 #pragma once
 
-#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <map>
@@ -15,35 +14,20 @@
 #include <utility>
 #include <vector>
 
+#include "tests/support/socket.h"
+
 namespace tarnwick {
 
-// A file descriptor that closes itself.
-class UniqueFd {
-  public:
-    UniqueFd() = default;
-    explicit UniqueFd(int fd) : fd_(fd) {}
-    UniqueFd(UniqueFd&& other) noexcept : fd_(other.Release()) {}
-    UniqueFd& operator=(UniqueFd&& other) noexcept;
-    ~UniqueFd();
-    int Get() const { return fd_; }
-    int Release();
-
-  private:
-    int fd_ = -1;
-};
-
 struct RecordedRequest {
-    std::string raw;  // every byte as received
     std::string method;
     std::string target;  // as in the request line
     std::string host;
-    std::string pathAndQuery;
     std::vector<std::string> headerLines;  // in order, without their line ends
     std::string body;
     bool shortening = false;  // a shortening request rather than a home-page visit
     std::string address;      // the long address as the service decoded it (shortening only)
 
-    // The value of the first header of that name (any case), with its leading blanks removed.
+    // The value of the first header of that name (as spelled), without its leading blanks.
     std::optional<std::string> Header(std::string_view name) const;
 };
 
@@ -71,38 +55,28 @@ class ProviderSimulator {
     ProviderSimulator(const ProviderSimulator&) = delete;
     ProviderSimulator& operator=(const ProviderSimulator&) = delete;
 
-    int Port() const { return port_; }
     std::string ProxyAddress() const;
-
     void SetFailure(std::string_view host, Failure failure, Stage stage = Stage::kShortening);
     // Ends every held request: closed without a byte, or given the answer it would have had.
     void ReleaseHeldRequests(bool answer = false);
 
     std::vector<RecordedRequest> Requests() const;
-    // Waits until at least count requests have been recorded; false on time-out.
-    bool WaitForRequests(std::size_t count,
-                         std::chrono::milliseconds timeout = std::chrono::seconds(30)) const;
+    // Waits up to 30 s until at least count requests have been recorded.
+    bool WaitForRequests(std::size_t count) const;
     std::size_t HeldCount() const;
 
   private:
-    struct Connection;
     void Serve();
-    void HandleRequest(Connection& connection, std::size_t headerEnd, std::size_t bodyLength);
-    void Wake();
+    // The answer to one request, recorded; empty when the request is to be held.
+    std::string Answer(RecordedRequest request, test::Socket& client);
 
-    int port_ = 0;
-    UniqueFd listen_;
-    UniqueFd wakeRead_;
-    UniqueFd wakeWrite_;
-
+    test::Socket listen_;
+    test::StopSignal stop_;
     mutable std::mutex mutex_;
     mutable std::condition_variable recorded_;
     std::vector<RecordedRequest> requests_;
     std::map<std::pair<std::string, Stage>, Failure> failures_;
-    bool stop_ = false;
-    std::vector<bool> releases_;  // in order: true answers the held requests, false closes them
-    std::size_t held_ = 0;
-
+    std::vector<std::pair<test::Socket, std::string>> held_;  // with the answers they would get
     std::thread thread_;
 };
 

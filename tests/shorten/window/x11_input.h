@@ -3,8 +3,9 @@
 // clash with Qt's names.
 #pragma once
 
-#include <memory>
 #include <string_view>
+
+struct _XDisplay;  // Xlib's Display
 
 namespace tarnwick {
 
@@ -15,7 +16,7 @@ class X11Input {
     X11Input(const X11Input&) = delete;
     X11Input& operator=(const X11Input&) = delete;
 
-    bool Connected() const;
+    bool Connected() const { return display_ != nullptr; }
     // A top-level window whose title starts with prefix, 0 when there is none.
     unsigned long FindWindow(std::string_view titlePrefix) const;
     // A left click at x, y of the window's client area.
@@ -26,8 +27,7 @@ class X11Input {
     void Close(unsigned long window) const;
 
   private:
-    struct Display;
-    std::unique_ptr<Display> display_;
+    _XDisplay* display_;
 };
 
 }  // namespace tarnwick
