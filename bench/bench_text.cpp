@@ -13,7 +13,7 @@
 namespace tarnwick {
 namespace {
 
-constexpr std::size_t kMiB = 1024 * 1024;
+constexpr std::size_t kMiB = std::size_t{1024} * 1024;
 
 // ASCII words and spaces with a comma every so often, and no 'Q' so searches never match.
 Text AsciiText(std::size_t size) {
@@ -122,8 +122,9 @@ TEXT_BENCH(BM_UrlEncodeUtf8);
 // first-touch faults cost about 2.6 ms per MiB whatever the routine does. Keeping large blocks on
 // the heap measures the routines themselves, as a long-running process with a warm heap sees them.
 int main(int argc, char** argv) {
-    mallopt(M_MMAP_MAX, 0);
-    mallopt(M_TRIM_THRESHOLD, 1 << 30);
+    // Before any thread exists, so the allocator's settings change under nobody.
+    mallopt(M_MMAP_MAX, 0);              // NOLINT(concurrency-mt-unsafe)
+    mallopt(M_TRIM_THRESHOLD, 1 << 30);  // NOLINT(concurrency-mt-unsafe)
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -91,7 +91,8 @@ double MedianMicroseconds(std::vector<double> samples) {
     if (samples.empty()) {
         return 0;
     }
-    std::nth_element(samples.begin(), samples.begin() + samples.size() / 2, samples.end());
+    const auto middle = samples.begin() + static_cast<std::ptrdiff_t>(samples.size() / 2);
+    std::nth_element(samples.begin(), middle, samples.end());
     return samples[samples.size() / 2];
 }
 

@@ -46,7 +46,7 @@ InflateOutcome Inflate(const ByteSet& input, int windowBits, std::size_t maxByte
     }
     z_stream* stream = &inflater.Stream();
     out.clear();
-    std::array<unsigned char, 64 * 1024> chunk{};
+    std::array<unsigned char, std::size_t{64} * 1024> chunk{};
     std::size_t offset = 0;
     while (true) {
         const std::size_t available = std::min<std::size_t>(input.size() - offset, 1u << 30);
@@ -134,9 +134,11 @@ std::optional<ByteSet> DecodeContent(std::string_view contentEncoding, const Byt
         }
     }
     ByteSet current = body;
-    for (auto it = codings.rbegin(); it != codings.rend(); ++it) {
+    // Codings are undone in the reverse of the order they were applied.
+    std::reverse(codings.begin(), codings.end());
+    for (const auto& coding : codings) {
         bool known = true;
-        std::optional<ByteSet> decoded = DecodeOne(*it, current, maxBytes, known);
+        std::optional<ByteSet> decoded = DecodeOne(coding, current, maxBytes, known);
         if (!known) {
             // What cannot be undone is handed over as it came, untouched by earlier steps.
             return body;

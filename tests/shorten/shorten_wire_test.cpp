@@ -85,6 +85,8 @@ TEST_F(ShortenOnTheWire, EachProviderSendsItsRequestsAndShowsTheLink) {
          std::string(kChineseAddress),
          "GET http://a.test/api.php?from=w&url=aHR0cDovL8D9LnRlc3QvzsQ/cT3W0D5+fg==&site=sina",
          "",
+         // One header line, split only to fit the width.
+         // NOLINTNEXTLINE(bugprone-suspicious-missing-comma)
          {"User-Agent: Mozilla/5.0 (X11; Linux x86_64) AppleWebKit/537.36 (KHTML, like Gecko) "
           "Chrome/52.0.2743.82 Safari/537.36",
           "Accept: application/json, text/javascript, */*; q=0.01",

@@ -20,7 +20,7 @@ constexpr std::string_view kContentLength = "\r\nContent-Length: ";
 
 // Copies bytes both ways until either side ends or the server stops.
 void Pump(int a, int b, const StopSignal& stop) {
-    std::array<char, 64 * 1024> chunk{};
+    std::array<char, std::size_t{64} * 1024> chunk{};
     while (true) {
         pollfd fds[3] = {{stop.Fd(), POLLIN, 0}, {a, POLLIN, 0}, {b, POLLIN, 0}};
         if (::poll(fds, 3, -1) < 0 || fds[0].revents != 0) {
@@ -58,7 +58,7 @@ bool Connection::Fill(std::chrono::milliseconds timeout) {
                              WaitReadable(socket_.Fd(), stop_, timeout) != WaitResult::kReady)) {
         return false;
     }
-    std::array<char, 64 * 1024> chunk{};
+    std::array<char, std::size_t{64} * 1024> chunk{};
     const ssize_t got = tls_ ? SSL_read(tls_.get(), chunk.data(), static_cast<int>(chunk.size()))
                              : ::recv(socket_.Fd(), chunk.data(), chunk.size(), 0);
     if (got <= 0) {

@@ -35,7 +35,7 @@ class Wire : public ::testing::Test {
     void SetUp() override {
         for (const char* name : {"http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY",
                                  "all_proxy", "ALL_PROXY", "no_proxy", "NO_PROXY"}) {
-            ::unsetenv(name);
+            ::unsetenv(name);  // NOLINT(concurrency-mt-unsafe): no request runs yet
         }
     }
 };
@@ -275,14 +275,14 @@ TEST_F(Wire, HostileServersGiveEmptyResultsInTime) {
     for (int i = 0; header1MiB.size() < (1u << 20); ++i) {
         header1MiB += "X-Fill-" + std::to_string(i) + ": " + std::string(100, 'f') + "\r\n";
     }
-    const std::string chunk(64 * 1024, 'e');
-    auto endless = [](std::string head, std::string piece) -> Responder {
+    const std::string chunk(std::size_t{64} * 1024, 'e');
+    auto endless = [](const std::string& head, const std::string& piece) -> Responder {
         return [=](Connection& c, const std::string&) {
             for (bool open = c.Send(head); open; open = c.Send(piece)) {
             }
         };
     };
-    auto holding = [](std::string sent) -> Responder {
+    auto holding = [](const std::string& sent) -> Responder {
         return [=](Connection& c, const std::string&) {
             c.Send(sent);
             c.HoldUntilPeerCloses();
@@ -395,17 +395,17 @@ TEST_F(Wire, OddButValidAnswers) {
 TEST_F(Wire, ProxiesFromTheEnvironmentAndCredentialsForTheProxyOnly) {
     RawServer proxy(ReplyWith(OkResponse("from proxy")));
     const std::string proxyAddress = "127.0.0.1:" + std::to_string(proxy.Port());
-    ::setenv("http_proxy", ("http://" + proxyAddress).c_str(), 1);
+    ::setenv("http_proxy", ("http://" + proxyAddress).c_str(), 1);  // NOLINT(concurrency-mt-unsafe)
     EXPECT_EQ(Fetch("http://provider.example/shorten?x=1").body, "from proxy");
     ASSERT_EQ(proxy.Requests().size(), 1u);
     EXPECT_EQ(RequestLine(proxy.Requests()[0]), "GET http://provider.example/shorten?x=1 HTTP/1.1");
     RawServer origin(ReplyWith(OkResponse("from origin")));
-    ::setenv("no_proxy", "127.0.0.1", 1);
+    ::setenv("no_proxy", "127.0.0.1", 1);  // NOLINT(concurrency-mt-unsafe)
     EXPECT_EQ(Fetch(origin.Url("/direct")).body, "from origin");
     EXPECT_EQ(proxy.Requests().size(), 1u);
 
     // A named proxy is used even for hosts that the environment would send direct.
-    ::setenv("no_proxy", "*", 1);
+    ::setenv("no_proxy", "*", 1);  // NOLINT(concurrency-mt-unsafe)
     const std::string credentials = "\r\nProxy-Authorization: Basic dXNlcjpwYXNz\r\n";
     WebRequestArgs args{.proxy = proxyAddress, .proxyUser = "user", .proxyPassword = "pass"};
     EXPECT_EQ(Fetch("http://provider.example/a", args).body, "from proxy");
@@ -498,6 +498,7 @@ TEST_F(Wire, ObjectRefusesWhatItCannotDo) {
 TEST_F(Wire, ConcurrentRequestsOnSeveralThreads) {
     RawServer server(ReplyWith(OkResponse("same")));
     std::vector<std::future<std::string>> results;
+    results.reserve(4);
     for (int i = 0; i < 4; ++i) {
         results.push_back(std::async(std::launch::async, [&server] {
             std::string bodies;
