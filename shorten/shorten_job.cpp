@@ -4,6 +4,7 @@
 #include <system_error>
 #include <utility>
 
+#include "text/ascii.h"
 #include "text/base64.h"
 #include "text/extract.h"
 #include "text/find.h"
@@ -25,22 +26,6 @@ std::string_view TrimLinkEnds(std::string_view text) {
         text.remove_suffix(1);
     }
     return text;
-}
-
-bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
-    if (text.size() < prefix.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        char c = text[i];
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-        if (c != prefix[i]) {
-            return false;
-        }
-    }
-    return true;
 }
 
 }  // namespace
@@ -92,9 +77,9 @@ Text LinkCandidate(ShortLinkProvider provider, std::string_view answerText) {
 
 bool IsShortLink(std::string_view candidate) {
     std::size_t schemeLength = 0;
-    if (StartsWithIgnoringCase(candidate, "http://")) {
+    if (StartsWithIgnoringAsciiCase(candidate, "http://")) {
         schemeLength = 7;
-    } else if (StartsWithIgnoringCase(candidate, "https://")) {
+    } else if (StartsWithIgnoringAsciiCase(candidate, "https://")) {
         schemeLength = 8;
     } else {
         return false;

@@ -5,14 +5,12 @@
 #include <cstdint>
 #include <cstring>
 
+#include "text/ascii.h"
+
 namespace tarnwick::scan {
 
 inline bool IsLeadByte(unsigned char byte) {
     return byte >= 0x80;
-}
-
-inline unsigned char FoldAscii(unsigned char byte) {
-    return (byte >= 'A' && byte <= 'Z') ? static_cast<unsigned char>(byte + 32) : byte;
 }
 
 inline bool BytesMatch(const char* at, const char* search, std::size_t size, bool ignoreCase) {

@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "text/ascii.h"
 #include "text/code_page.h"
 
 namespace tarnwick {
@@ -24,7 +25,6 @@ Text UrlEncodeUtf8(std::string_view text, bool keepUnreserved, bool toUtf8) {
         utf8 = AnsiToUtf8(text);
         text = utf8;
     }
-    static constexpr char kHex[] = "0123456789ABCDEF";
     Text out(text.size() * 3, '%');
     char* o = out.data();
     for (const char c : text) {
@@ -33,8 +33,8 @@ Text UrlEncodeUtf8(std::string_view text, bool keepUnreserved, bool toUtf8) {
             *o++ = c;
             continue;
         }
-        o[1] = kHex[byte >> 4];
-        o[2] = kHex[byte & 15];
+        o[1] = HexDigit(byte >> 4U);
+        o[2] = HexDigit(byte);
         o += 3;
     }
     out.resize(static_cast<std::size_t>(o - out.data()));

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "text/ascii.h"
+
 namespace tarnwick {
 
 int TextLength(std::string_view text) {
@@ -90,12 +92,11 @@ std::uint8_t ToByte(int value) {
 }
 
 Text ToHexText(int value) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
     auto bits = static_cast<std::uint32_t>(value);
     char buffer[8];
     int used = 0;
     do {
-        buffer[7 - used] = kDigits[bits & 0xF];
+        buffer[7 - used] = HexDigit(bits);
         bits >>= 4;
         ++used;
     } while (bits != 0);

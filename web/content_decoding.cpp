@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 
+#include "text/ascii.h"
 #include "text/find.h"
 #include "text/spaces.h"
 
@@ -107,16 +108,6 @@ std::optional<ByteSet> DecodeOne(std::string_view coding, const ByteSet& body, s
     }
     known = false;
     return body;
-}
-
-Text LowerAscii(std::string_view text) {
-    Text lower(text);
-    for (char& c : lower) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c + ('a' - 'A'));
-        }
-    }
-    return lower;
 }
 
 }  // namespace

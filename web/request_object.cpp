@@ -2,6 +2,7 @@
 
 #include <atomic>
 
+#include "text/ascii.h"
 #include "web/curl_request.h"
 
 namespace tarnwick {
@@ -10,27 +11,13 @@ namespace {
 
 std::atomic<RequestObjectFactory> objectFactory{nullptr};
 
-bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        const char x = (a[i] >= 'A' && a[i] <= 'Z') ? static_cast<char>(a[i] + 32) : a[i];
-        const char y = (b[i] >= 'A' && b[i] <= 'Z') ? static_cast<char>(b[i] + 32) : b[i];
-        if (x != y) {
-            return false;
-        }
-    }
-    return true;
-}
-
 }  // namespace
 
 bool ObjectCreate(RequestObjectRef& object, std::string_view progId) {
     object.reset();
     if (const RequestObjectFactory factory = objectFactory.load()) {
         object = factory(progId);
-    } else if (EqualsIgnoreCase(progId, kRequestObjectProgId)) {
+    } else if (EqualsIgnoringAsciiCase(progId, kRequestObjectProgId)) {
         // ProgIDs, like the registry keys they name, ignore case.
         object = MakeCurlRequest();
     }

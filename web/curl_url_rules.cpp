@@ -1,0 +1,137 @@
+#include "web/curl_url_rules.h"
+
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <memory>
+
+#include "text/ascii.h"
+#include "text/code_page.h"
+
+namespace tarnwick::curl {
+
+namespace {
+
+struct CurlUrlCleanup {
+    void operator()(CURLU* url) const { curl_url_cleanup(url); }
+};
+using CurlUrl = std::unique_ptr<CURLU, CurlUrlCleanup>;
+
+struct CurlFree {
+    void operator()(char* text) const { curl_free(text); }
+};
+using CurlString = std::unique_ptr<char, CurlFree>;
+
+bool IsTokenChar(unsigned char c) {
+    if ((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) {
+        return true;
+    }
+    return std::string_view("!#$%&'*+-.^_`|~").find(static_cast<char>(c)) != std::string_view::npos;
+}
+
+Text UrlPart(CURLU* url, CURLUPart part, unsigned int flags = 0) {
+    char* raw = nullptr;
+    if (curl_url_get(url, part, &raw, flags) != CURLUE_OK) {
+        return {};
+    }
+    const CurlString owned(raw);
+    return Text(owned.get());
+}
+
+// An OPTIONS request for a URL with neither path nor query asks about the server as a whole.
+bool WantsAsteriskTarget(std::string_view url) {
+    const std::size_t authority = url.find("://");
+    if (authority == std::string_view::npos) {
+        return false;
+    }
+    const std::size_t after = url.find_first_of("/?#", authority + 3);
+    return after == std::string_view::npos || url[after] == '#';
+}
+
+}  // namespace
+
+bool IsToken(std::string_view text) {
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
+        return IsTokenChar(static_cast<unsigned char>(c));
+    });
+}
+
+bool IsFieldValue(std::string_view value) {
+    return value.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
+}
+
+std::string_view TrimOptionalWhitespace(std::string_view value) {
+    const std::size_t begin = value.find_first_not_of(" \t");
+    if (begin == std::string_view::npos) {
+        return {};
+    }
+    const std::size_t end = value.find_last_not_of(" \t");
+    return value.substr(begin, end - begin + 1);
+}
+
+bool HasHighBytes(std::string_view text) {
+    return std::any_of(text.begin(), text.end(),
+                       [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+}
+
+Text EscapeUrl(std::string_view url) {
+    const Text utf8 = HasHighBytes(url) ? AnsiToUtf8(url) : Text(url);
+    Text escaped;
+    escaped.reserve(utf8.size());
+    for (const char c : utf8) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte <= 0x20 || byte >= 0x7F) {
+            escaped.push_back('%');
+            escaped.push_back(HexDigit(byte >> 4U));
+            escaped.push_back(HexDigit(byte));
+        } else {
+            escaped.push_back(c);
+        }
+    }
+    return escaped;
+}
+
+std::optional<UrlParts> ParseHttpUrl(const Text& url) {
+    const CurlUrl handle(curl_url());
+    if (!handle || curl_url_set(handle.get(), CURLUPART_URL, url.c_str(), 0) != CURLUE_OK) {
+        return std::nullopt;
+    }
+    UrlParts parts{UrlPart(handle.get(), CURLUPART_SCHEME), UrlPart(handle.get(), CURLUPART_HOST),
+                   UrlPart(handle.get(), CURLUPART_PORT, CURLU_DEFAULT_PORT)};
+    const bool web = EqualsIgnoringAsciiCase(parts.scheme, "http") ||
+                     EqualsIgnoringAsciiCase(parts.scheme, "https");
+    if (!web || parts.host.empty()) {
+        return std::nullopt;
+    }
+    return parts;
+}
+
+Text RequestTarget(const Text& method, const Text& url) {
+    if (method == "CONNECT") {
+        const std::optional<UrlParts> parts = ParseHttpUrl(url);
+        return parts ? parts->host + ":" + parts->port : Text();
+    }
+    if (method == "OPTIONS" && WantsAsteriskTarget(url)) {
+        return Text(1, '*');
+    }
+    return {};
+}
+
+bool IsFollowedStatus(long status) {
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+// Credentials and the Host line go with a redirect only to the same host, and never from https
+// down to plain http.
+bool KeepsCredentials(const UrlParts& first, const UrlParts& next) {
+    const bool downgrade = EqualsIgnoringAsciiCase(first.scheme, "https") &&
+                           EqualsIgnoringAsciiCase(next.scheme, "http");
+    return EqualsIgnoringAsciiCase(first.host, next.host) && !downgrade;
+}
+
+bool IsCredentialHeader(std::string_view name) {
+    return EqualsIgnoringAsciiCase(name, "Cookie") ||
+           EqualsIgnoringAsciiCase(name, "Authorization") || EqualsIgnoringAsciiCase(name, "Host");
+}
+
+}  // namespace tarnwick::curl

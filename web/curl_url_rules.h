@@ -1,0 +1,41 @@
+// The libcurl object's rules for URLs and request header lines: what it accepts, how a URL
+// goes on the wire, and which lines follow a redirect.
+#pragma once
+
+#include <optional>
+#include <string_view>
+
+#include "text/values.h"
+
+namespace tarnwick::curl {
+
+// An HTTP token, as header names and methods must be.
+bool IsToken(std::string_view text);
+// A header value may hold any byte but those that would end the line.
+bool IsFieldValue(std::string_view value);
+std::string_view TrimOptionalWhitespace(std::string_view value);
+bool HasHighBytes(std::string_view text);
+
+// The URL as the wire needs it: the tool's code page turned into UTF-8, and every byte that
+// may not stand in a URL (controls, spaces, non-ASCII) percent-encoded.
+Text EscapeUrl(std::string_view url);
+
+struct UrlParts {
+    Text scheme;
+    Text host;
+    Text port;
+};
+
+// An absolute http or https URL with a host; nullopt for anything else.
+std::optional<UrlParts> ParseHttpUrl(const Text& url);
+
+// The request target when it is not the URL's path: the authority for CONNECT, "*" for a
+// server-wide OPTIONS; "" otherwise.
+Text RequestTarget(const Text& method, const Text& url);
+
+bool IsFollowedStatus(long status);
+// Whether credentials and the Host line may go on from the first URL of a request to next.
+bool KeepsCredentials(const UrlParts& first, const UrlParts& next);
+bool IsCredentialHeader(std::string_view name);
+
+}  // namespace tarnwick::curl
