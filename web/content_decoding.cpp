@@ -110,10 +110,39 @@ std::optional<ByteSet> DecodeOne(std::string_view coding, const ByteSet& body, s
     return body;
 }
 
+std::string_view Canonical(std::string_view coding) {
+    return coding == "x-gzip" ? std::string_view("gzip") : coding;
+}
+
+// A q parameter of zero ("q=0", "q=0.000") refuses the coding it follows.
+bool IsRefusal(std::string_view parameter) {
+    const Text param = LowerAscii(RemoveAllSpaces(parameter));
+    if (!param.starts_with("q=0")) {
+        return false;
+    }
+    const std::string_view rest = std::string_view(param).substr(3);
+    return rest.empty() || (rest[0] == '.' && rest.find_first_not_of('0', 1) == Text::npos);
+}
+
+// Whether acceptEncoding offers coding by name or through "*".
+bool IsOffered(std::string_view acceptEncoding, std::string_view coding) {
+    for (const Text& item : TextSplit(acceptEncoding, ",")) {
+        const TextArray parts = TextSplit(item, ";");
+        const Text name = parts.empty() ? Text() : LowerAscii(TrimSpaces(parts[0]));
+        if (name != "*" && Canonical(name) != Canonical(coding)) {
+            continue;
+        }
+        if (std::none_of(parts.begin() + 1, parts.end(), IsRefusal)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
-std::optional<ByteSet> DecodeContent(std::string_view contentEncoding, const ByteSet& body,
-                                     std::size_t maxBytes) {
+ByteSet DecodeContent(std::string_view contentEncoding, std::string_view acceptEncoding,
+                      const ByteSet& body, std::size_t maxBytes) {
     if (body.empty()) {
         return body;
     }
@@ -128,14 +157,16 @@ std::optional<ByteSet> DecodeContent(std::string_view contentEncoding, const Byt
     // Codings are undone in the reverse of the order they were applied.
     std::reverse(codings.begin(), codings.end());
     for (const auto& coding : codings) {
+        if (coding == "identity") {
+            continue;
+        }
         bool known = true;
-        std::optional<ByteSet> decoded = DecodeOne(coding, current, maxBytes, known);
-        if (!known) {
+        std::optional<ByteSet> decoded = IsOffered(acceptEncoding, coding)
+                                             ? DecodeOne(coding, current, maxBytes, known)
+                                             : std::nullopt;
+        if (!known || !decoded) {
             // What cannot be undone is handed over as it came, untouched by earlier steps.
             return body;
-        }
-        if (!decoded) {
-            return std::nullopt;
         }
         current = std::move(*decoded);
     }

@@ -77,7 +77,7 @@ class CurlRequest final : public RequestObject {
         opened_ = false;
         headers_.clear();
         ClearResponse();
-        if (async || !IsToken(method)) {
+        if (async || !IsToken(method) || !IsSafeUrl(url)) {
             return false;
         }
         Text escaped = EscapeUrl(url);
@@ -160,7 +160,8 @@ class CurlRequest final : public RequestObject {
         for (int redirects = 0;; ++redirects) {
             Transfer transfer;
             const ByteSet noBody;
-            const Hop hop{method, url, withBody ? body : noBody, headers_, keepCredentials};
+            const Hop hop{method,          url,     withBody ? body : noBody, headers_,
+                          keepCredentials, withBody};
             if (!Perform(easy_.get(), settings_, hop, transfer)) {
                 return false;
             }
@@ -175,6 +176,9 @@ class CurlRequest final : public RequestObject {
                 }
             }
             if (location == nullptr) {
+                if (IsBodilessStatus(status)) {
+                    DropConnections();
+                }
                 return Finish(status, std::move(transfer));
             }
             const Text next(location);
@@ -187,23 +191,39 @@ class CurlRequest final : public RequestObject {
                 method = "GET";
                 withBody = false;
             }
-            keepCredentials = KeepsCredentials(*first, *nextParts);
+            keepCredentials = IsSameOrigin(*first, *nextParts);
             url = next;
+        }
+    }
+
+    // Bytes a server sends after an answer that has no body would be read as the start of the
+    // next answer on the same connection, as after a HEAD.
+    void DropConnections() {
+        CurlEasy fresh(curl_easy_init());
+        if (fresh) {
+            easy_ = std::move(fresh);
         }
     }
 
     bool Finish(long status, Transfer transfer) {
         const Text encoding = ResponseHeader(transfer.headerLines, "Content-Encoding");
-        std::optional<ByteSet> body =
-            encoding.empty() ? std::optional<ByteSet>(std::move(transfer.body))
-                             : DecodeContent(encoding, transfer.body, kMaxResponseBodyBytes);
-        if (!body) {
-            return false;
-        }
-        body_ = std::move(*body);
+        body_ = encoding.empty() ? std::move(transfer.body)
+                                 : DecodeContent(encoding, OfferedEncodings(), transfer.body,
+                                                 kMaxResponseBodyBytes);
         headerLines_ = std::move(transfer.headerLines);
         status_ = static_cast<int>(std::clamp<long>(status, 0, INT_MAX));
         return true;
+    }
+
+    // The Accept-Encoding values the caller handed over, joined by ",".
+    Text OfferedEncodings() const {
+        Text offered;
+        for (const auto& [name, value] : headers_) {
+            if (EqualsIgnoringAsciiCase(name, "Accept-Encoding")) {
+                offered += value + ",";
+            }
+        }
+        return offered;
     }
 
     CurlEasy easy_;

@@ -4,6 +4,7 @@
 #include <climits>
 #include <string>
 
+#include "text/ascii.h"
 #include "web/curl_request.h"
 #include "web/curl_tls.h"
 #include "web/curl_url_rules.h"
@@ -52,7 +53,8 @@ CurlList BuildHeaderList(const Hop& hop) {
         }
     };
     for (const auto& [name, value] : hop.headers) {
-        if (!hop.keepCredentials && IsCredentialHeader(name)) {
+        if ((!hop.keepCredentials && IsCredentialHeader(name)) ||
+            (!hop.keepBodyHeaders && IsBodyHeader(name))) {
             continue;
         }
         // "Name:" would tell libcurl to remove a header; "Name;" sends it empty.
@@ -75,6 +77,12 @@ CurlList BuildProxyHeaderList(const TransferSettings& settings) {
     }
     const Text line = "Proxy-Authorization: " + settings.proxyAuthorization;
     return CurlList(curl_slist_append(nullptr, line.c_str()));
+}
+
+// A proxy address without a scheme, or with http://, names an HTTP proxy.
+bool IsPlainHttpProxy(std::string_view server) {
+    return server.find("://") == std::string_view::npos ||
+           StartsWithIgnoringAsciiCase(server, "http://");
 }
 
 long DeadlineMs(const TransferSettings& settings) {
@@ -137,6 +145,10 @@ bool Perform(CURL* easy, const TransferSettings& settings, const Hop& hop, Trans
     } else if (settings.proxySetting == kProxySettingNamed) {
         set(curl_easy_setopt(easy, CURLOPT_PROXY, settings.proxyServer.c_str()));
         set(curl_easy_setopt(easy, CURLOPT_NOPROXY, ""));  // no environment bypass list
+        if (IsPlainHttpProxy(settings.proxyServer)) {
+            // Where the address names no port: the HTTP port, not libcurl's SOCKS-like 1080.
+            set(curl_easy_setopt(easy, CURLOPT_PROXYPORT, 80L));
+        }
     }
 
     set(curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L));

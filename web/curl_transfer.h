@@ -45,6 +45,7 @@ struct Hop {
     const ByteSet& body;
     const HeaderLines& headers;
     bool keepCredentials = true;
+    bool keepBodyHeaders = true;
 };
 
 // Whether the check of settings has given the transfer up.

@@ -74,6 +74,22 @@ bool HasHighBytes(std::string_view text) {
                        [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
 }
 
+bool IsSafeUrl(std::string_view url) {
+    for (std::size_t i = 0; i < url.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(url[i]);
+        if (byte < 0x20 || byte == 0x7F) {
+            return false;
+        }
+        if (byte >= 0x80) {
+            // A lead byte and its trail byte, which must be there and must not be a control.
+            if (++i == url.size() || static_cast<unsigned char>(url[i]) < 0x20 || url[i] == 0x7F) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
 Text EscapeUrl(std::string_view url) {
     const Text utf8 = HasHighBytes(url) ? AnsiToUtf8(url) : Text(url);
     Text escaped;
@@ -121,17 +137,25 @@ bool IsFollowedStatus(long status) {
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
 }
 
-// Credentials and the Host line go with a redirect only to the same host, and never from https
-// down to plain http.
-bool KeepsCredentials(const UrlParts& first, const UrlParts& next) {
-    const bool downgrade = EqualsIgnoringAsciiCase(first.scheme, "https") &&
-                           EqualsIgnoringAsciiCase(next.scheme, "http");
-    return EqualsIgnoringAsciiCase(first.host, next.host) && !downgrade;
+bool IsBodilessStatus(long status) {
+    return status == 204 || status == 304;
+}
+
+bool IsSameOrigin(const UrlParts& first, const UrlParts& next) {
+    return EqualsIgnoringAsciiCase(first.scheme, next.scheme) &&
+           EqualsIgnoringAsciiCase(first.host, next.host) && first.port == next.port;
 }
 
 bool IsCredentialHeader(std::string_view name) {
     return EqualsIgnoringAsciiCase(name, "Cookie") ||
            EqualsIgnoringAsciiCase(name, "Authorization") || EqualsIgnoringAsciiCase(name, "Host");
+}
+
+bool IsBodyHeader(std::string_view name) {
+    return EqualsIgnoringAsciiCase(name, "Content-Type") ||
+           EqualsIgnoringAsciiCase(name, "Content-Encoding") ||
+           EqualsIgnoringAsciiCase(name, "Content-Language") ||
+           EqualsIgnoringAsciiCase(name, "Content-Location");
 }
 
 }  // namespace tarnwick::curl

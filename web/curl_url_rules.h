@@ -16,6 +16,10 @@ bool IsFieldValue(std::string_view value);
 std::string_view TrimOptionalWhitespace(std::string_view value);
 bool HasHighBytes(std::string_view text);
 
+// A URL without control bytes and without a double-byte character cut off at its end: either
+// would break the header lines the URL ends up in (it is the default Referer).
+bool IsSafeUrl(std::string_view url);
+
 // The URL as the wire needs it: the tool's code page turned into UTF-8, and every byte that
 // may not stand in a URL (controls, spaces, non-ASCII) percent-encoded.
 Text EscapeUrl(std::string_view url);
@@ -34,8 +38,14 @@ std::optional<UrlParts> ParseHttpUrl(const Text& url);
 Text RequestTarget(const Text& method, const Text& url);
 
 bool IsFollowedStatus(long status);
-// Whether credentials and the Host line may go on from the first URL of a request to next.
-bool KeepsCredentials(const UrlParts& first, const UrlParts& next);
+// A status whose answer has no body by rule: bytes after its head belong to no answer.
+bool IsBodilessStatus(long status);
+// Credentials and the Host line go on from the first URL of a request only to its own origin:
+// the same scheme, host and port.
+bool IsSameOrigin(const UrlParts& first, const UrlParts& next);
 bool IsCredentialHeader(std::string_view name);
+// The lines that describe a request body, dropped with the body when a redirect turns the
+// request into a GET.
+bool IsBodyHeader(std::string_view name);
 
 }  // namespace tarnwick::curl

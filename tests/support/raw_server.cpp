@@ -151,8 +151,8 @@ Responder TunnelTo(int port) {
     };
 }
 
-RawServer::RawServer(Responder responder, const TlsIdentity* tls)
-    : responder_(std::move(responder)), tls_(tls), listener_(ListenOnLoopback()) {
+RawServer::RawServer(Responder responder, const TlsIdentity* tls, int port)
+    : responder_(std::move(responder)), tls_(tls), listener_(ListenOnLoopback(port)) {
     // TLS writes go through write(2), which raises SIGPIPE when the client has gone.
     [[maybe_unused]] static const auto previous = std::signal(SIGPIPE, SIG_IGN);
     port_ = LocalPort(listener_);

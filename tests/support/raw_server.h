@@ -72,7 +72,8 @@ Responder TunnelTo(int port);
 
 class RawServer {
   public:
-    explicit RawServer(Responder responder, const TlsIdentity* tls = nullptr);
+    // port 0: one the system chooses; Port() is -1 when the server could not listen.
+    explicit RawServer(Responder responder, const TlsIdentity* tls = nullptr, int port = 0);
     ~RawServer();
 
     int Port() const { return port_; }

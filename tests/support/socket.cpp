@@ -43,21 +43,23 @@ Socket LoopbackSocket(int port, bool listen) {
     address.sin_port = htons(static_cast<std::uint16_t>(port));
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     const auto* raw = reinterpret_cast<const sockaddr*>(&address);
+    const int on = 1;
+    // A fixed port stays usable while the last run's connections linger in TIME_WAIT.
+    ::setsockopt(socket.Fd(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
     const bool ready =
         listen ? ::bind(socket.Fd(), raw, sizeof address) == 0 && ::listen(socket.Fd(), 64) == 0
                : ::connect(socket.Fd(), raw, sizeof address) == 0;
     if (!ready) {
         socket.Close();
     }
-    const int on = 1;
     ::setsockopt(socket.Fd(), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
     return socket;
 }
 
 }  // namespace
 
-Socket ListenOnLoopback() {
-    return LoopbackSocket(0, true);
+Socket ListenOnLoopback(int port) {
+    return LoopbackSocket(port, true);
 }
 
 Socket ConnectToLoopback(int port) {

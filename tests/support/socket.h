@@ -27,8 +27,8 @@ class Socket {
     int fd_ = -1;
 };
 
-// A listening socket on 127.0.0.1 with a port the system chose; invalid on failure.
-Socket ListenOnLoopback();
+// A listening socket on 127.0.0.1:port (0: a port the system chose); invalid on failure.
+Socket ListenOnLoopback(int port = 0);
 int LocalPort(const Socket& socket);
 // A connected socket to 127.0.0.1:port; invalid on failure.
 Socket ConnectToLoopback(int port);
