@@ -27,22 +27,6 @@ std::string_view TrimLinkEnds(std::string_view text) {
     return text;
 }
 
-bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
-    if (text.size() < prefix.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        char c = text[i];
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-        if (c != prefix[i]) {
-            return false;
-        }
-    }
-    return true;
-}
-
 }  // namespace
 
 Text EncodeLongAddress(ShortLinkProvider provider, std::string_view address) {
@@ -91,10 +75,11 @@ Text LinkCandidate(ShortLinkProvider provider, std::string_view answerText) {
 }
 
 bool IsShortLink(std::string_view candidate) {
+    // The scheme as the services write it: lower case only.
     std::size_t schemeLength = 0;
-    if (StartsWithIgnoringCase(candidate, "http://")) {
+    if (candidate.starts_with("http://")) {
         schemeLength = 7;
-    } else if (StartsWithIgnoringCase(candidate, "https://")) {
+    } else if (candidate.starts_with("https://")) {
         schemeLength = 8;
     } else {
         return false;

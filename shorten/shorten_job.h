@@ -42,7 +42,7 @@ Text ShorteningBody(ShortLinkProvider provider, std::string_view encodedAddress)
 // The link candidate in an answer: cut out between the markers, backslashes removed, and
 // spaces, tabs, CR and LF trimmed from both ends.
 Text LinkCandidate(ShortLinkProvider provider, std::string_view answerText);
-// An absolute http or https address (scheme in any case) with no space or control byte.
+// An absolute http or https address (scheme in lower case) with no space or control byte.
 bool IsShortLink(std::string_view candidate);
 
 // The workers: both requests of one job on the calling thread. The long address is read from
