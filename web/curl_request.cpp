@@ -18,6 +18,7 @@
 
 #include "text/code_page.h"
 #include "web/content_decoding.h"
+#include "web/transfer_abandon.h"
 
 namespace tarnwick {
 
@@ -254,6 +255,7 @@ extern "C" CURLcode PrepareSslContext(CURL*, void* sslContext, void* userData) {
 // What the callbacks of one libcurl transfer collect and watch.
 struct Transfer {
     CURL* easy = nullptr;
+    const AbandonCheck* abandon = nullptr;
     int sendMs = 0;
     int receiveMs = 0;
     ByteSet body;
@@ -318,11 +320,18 @@ extern "C" std::size_t ReceiveHeader(char* data, std::size_t size, std::size_t c
     return bytes;
 }
 
-// Abandons a transfer that moves no byte for the send or receive time-out. The connection
-// phase is left to the connect time-out.
+bool Abandoned(const Transfer& transfer) {
+    return transfer.abandon != nullptr && *transfer.abandon && (*transfer.abandon)();
+}
+
+// Abandons a transfer that nobody wants any more, or that moves no byte for the send or receive
+// time-out. The connection phase is left to the connect time-out.
 extern "C" int WatchProgress(void* user, curl_off_t, curl_off_t downloaded, curl_off_t uploadTotal,
                              curl_off_t uploaded) {
     auto& transfer = *static_cast<Transfer*>(user);
+    if (Abandoned(transfer)) {
+        return 1;  // libcurl closes a connection left in the middle of a transfer
+    }
     const Clock::time_point now = Clock::now();
     curl_off_t requestStarted = 0;
     curl_easy_getinfo(transfer.easy, CURLINFO_PRETRANSFER_TIME_T, &requestStarted);
@@ -461,6 +470,8 @@ class CurlRequest final : public RequestObject {
 
     int Status() override { return status_; }
 
+    void SetAbandonCheck(AbandonCheck check) override { abandon_ = std::move(check); }
+
   private:
     void ClearResponse() {
         body_.clear();
@@ -593,6 +604,10 @@ class CurlRequest final : public RequestObject {
         CURL* easy = easy_.get();
         curl_easy_reset(easy);
         transfer.easy = easy;
+        transfer.abandon = &abandon_;
+        if (Abandoned(transfer)) {
+            return false;
+        }
         transfer.sendMs = sendMs_;
         transfer.receiveMs = receiveMs_;
         transfer.lastMove = Clock::now();
@@ -684,6 +699,7 @@ class CurlRequest final : public RequestObject {
     Text proxyAuthorization_;
     bool followRedirects_ = true;
     int sslIgnoreFlags_ = 0;
+    AbandonCheck abandon_;
     // The opened request.
     bool opened_ = false;
     Text method_;

@@ -30,14 +30,15 @@ bool ObjectCreate(RequestObjectRef& object, std::string_view progId) {
     object.reset();
     if (const RequestObjectFactory factory = objectFactory.load()) {
         object = factory(progId);
-        return object != nullptr;
+    } else if (EqualsIgnoreCase(progId, kRequestObjectProgId)) {
+        // ProgIDs, like the registry keys they name, ignore case.
+        object = MakeCurlRequest();
     }
-    // ProgIDs, like the registry keys they name, ignore case.
-    if (!EqualsIgnoreCase(progId, kRequestObjectProgId)) {
+    if (object == nullptr) {
         return false;
     }
-    object = MakeCurlRequest();
-    return object != nullptr;
+    object->SetAbandonCheck(ThreadAbandonCheck());
+    return true;
 }
 
 void ObjectAssign(RequestObjectRef& object, const RequestObjectRef& source) {

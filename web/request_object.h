@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "text/values.h"
+#include "web/transfer_abandon.h"
 
 namespace tarnwick {
 
@@ -46,13 +47,18 @@ class RequestObject {
     virtual Text GetAllResponseHeaders() = 0;
     // The final status code, 0 when there is none.
     virtual int Status() = 0;
+
+    // Lets whoever started the request give it up while it runs: once check answers true, the
+    // transfer ends as failed. Objects that cannot be interrupted ignore it.
+    virtual void SetAbandonCheck(AbandonCheck /*check*/) {}
 };
 
 // A counted reference; the empty reference stands for no object.
 using RequestObjectRef = std::shared_ptr<RequestObject>;
 
 // Creates an object from a ProgID; false (and object left empty) for any ProgID but
-// kRequestObjectProgId, or when the object cannot be made.
+// kRequestObjectProgId, or when the object cannot be made. The object gets the calling
+// thread's abandon check.
 bool ObjectCreate(RequestObjectRef& object, std::string_view progId);
 // object becomes a new reference to source's object.
 void ObjectAssign(RequestObjectRef& object, const RequestObjectRef& source);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <future>
@@ -13,6 +14,7 @@
 #include "tests/support/raw_server.h"
 #include "tests/support/tls_identity.h"
 #include "web/curl_request.h"
+#include "web/transfer_abandon.h"
 #include "web/web_request.h"
 
 // Designated initializers name only the arguments a case sets; the rest keep their defaults.
@@ -346,6 +348,25 @@ TEST_F(Wire, HostileServersGiveEmptyResultsInTime) {
     RawServer loop(ReplyWith(Redirect("302 Found", "/loop")));
     ExpectFailed(Fetch(loop.Url("/loop")));
     EXPECT_EQ(loop.Requests().size(), 1u + kMaxRedirects);
+}
+
+TEST_F(Wire, AbandonedTransfersEndAtOnceAndCloseTheirConnection) {
+    std::atomic<bool> received{false};
+    std::promise<void> closed;
+    RawServer server([&](Connection& c, const std::string&) {
+        received = true;
+        c.HoldUntilPeerCloses();
+        closed.set_value();
+    });
+    SetThreadAbandonCheck([&received] { return received.load(); });
+    const Outcome outcome = Fetch(server.Url(), {.timeoutSeconds = 60});
+    ExpectFailed(outcome);
+    EXPECT_LT(outcome.elapsed, seconds(10));
+    EXPECT_EQ(closed.get_future().wait_for(seconds(10)), std::future_status::ready);
+    // Given up before it starts, a transfer sends nothing.
+    ExpectFailed(Fetch(server.Url()));
+    SetThreadAbandonCheck({});
+    EXPECT_EQ(server.Requests().size(), 1u);
 }
 
 TEST_F(Wire, OddButValidAnswers) {
