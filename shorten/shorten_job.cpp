@@ -8,6 +8,7 @@
 #include "text/extract.h"
 #include "text/find.h"
 #include "text/url_encode.h"
+#include "web/transfer_abandon.h"
 
 namespace tarnwick {
 
@@ -186,7 +187,11 @@ void ShortenJobs::OnGenerateClicked(ShortenHost& host) {
     // The worker gets its own copies and no reference to this object; its outcome travels
     // back to the GUI thread by value.
     auto routine = [&host, worker, click, webRequest = webRequest_, shared = shared_]() {
+        // Once a later click has superseded this job its outcome is dropped anyway; its
+        // transfers give up and free their connections for the job that still counts.
+        SetThreadAbandonCheck([shared, click] { return shared->latestClick.load() != click; });
         ShortenJob job = worker(host, webRequest);
+        SetThreadAbandonCheck({});
         host.PostToGui([&host, click, shared, job = std::move(job)]() mutable {
             Publish(*shared, host, click, std::move(job));
         });

@@ -2,6 +2,7 @@
 // shared job texts.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -74,7 +75,7 @@ class ShortenJobs {
     struct Shared {
         Text answerText;
         Text providerCookies;
-        std::uint64_t latestClick = 0;
+        std::atomic<std::uint64_t> latestClick = 0;  // also read by the workers
     };
     static void Publish(Shared& shared, ShortenHost& host, std::uint64_t click, ShortenJob job);
 
