@@ -10,6 +10,7 @@
 #include <QKeyEvent>
 #include <QScreen>
 #include <QWindow>
+#include <limits>
 #include <string_view>
 
 #include "app/text_boundary.h"
@@ -107,6 +108,8 @@ QWidget* CreateControl(const ControlSpec& spec, QWidget* container) {
             colours.setColor(QPalette::Inactive, QPalette::Highlight, Qt::white);
             colours.setColor(QPalette::Inactive, QPalette::HighlightedText, Qt::black);
             edit->setPalette(colours);
+            // No limit of the box's own: Qt's default would cut long links without a word.
+            edit->setMaxLength(std::numeric_limits<int>::max());
             edit->setCursorPosition(0);
             control = edit;
             break;
@@ -221,6 +224,8 @@ Text MainWindow::ShortLink() const {
 
 void MainWindow::SetShortLink(const Text& link) {
     shortLink_->setText(QStringFromText(link));
+    // setText leaves the caret at the end; the start ("http://") is what the user looks for.
+    shortLink_->setCursorPosition(0);
 }
 
 void MainWindow::SetStatus(const Text& caption) {

@@ -8,6 +8,7 @@
 #include <new>
 
 #include "app/app_texts.h"
+#include "app/clipboard_handover.h"
 #include "app/copy_action.h"
 #include "app/fatal_error.h"
 #include "app/fault_points.h"
@@ -122,6 +123,7 @@ int StartProgram() {
 
 int main(int argc, char* argv[]) {
     tarnwick::InstallFatalErrorReporting();
+    tarnwick::RaiseOpenFileLimit();
     if (!tarnwick::WindowSystemNamed()) {
         tarnwick::ReportRuntimeError(0, tarnwick::kLoadWindowFailed);
     }
@@ -131,5 +133,7 @@ int main(int argc, char* argv[]) {
     QApplication::setQuitOnLastWindowClosed(false);
     tarnwick::EnableErrorDialogs();
     tarnwick::StartProgram();
+    // Before the exit handlers: nothing the loop of the hand-over serves may run after them.
+    tarnwick::HandClipboardToManager();
     tarnwick::ExitProgram(0);
 }

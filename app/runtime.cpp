@@ -1,5 +1,7 @@
 #include "app/runtime.h"
 
+#include <sys/resource.h>
+
 #include <QCoreApplication>
 #include <QMetaObject>
 #include <algorithm>
@@ -24,6 +26,14 @@ std::vector<ExitHandler>& ExitHandlers() {
 
 void InitRuntime() {
     g_guiThread.store(std::this_thread::get_id());
+}
+
+void RaiseOpenFileLimit() {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+    }
 }
 
 bool OnGuiThread() {

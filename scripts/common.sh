@@ -6,7 +6,7 @@ ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 
 # Debian packages every build, test and window run needs.
 BASE_PACKAGES=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-    qt6-base-dev libcurl4-openssl-dev libssl-dev zlib1g-dev xvfb xauth fonts-noto-cjk
+    qt6-base-dev libxcb1-dev libcurl4-openssl-dev libssl-dev zlib1g-dev xvfb xauth fonts-noto-cjk
     clang libclang-rt-dev clang-tidy)
 # scripts/screenshot: window lookup (xwininfo) and capture (import).
 SCREENSHOT_PACKAGES=(imagemagick x11-utils)

@@ -4,11 +4,11 @@
 #include <system_error>
 #include <utility>
 
-#include "text/ascii.h"
 #include "text/base64.h"
 #include "text/extract.h"
 #include "text/find.h"
 #include "text/url_encode.h"
+#include "web/transfer_abandon.h"
 
 namespace tarnwick {
 
@@ -76,10 +76,11 @@ Text LinkCandidate(ShortLinkProvider provider, std::string_view answerText) {
 }
 
 bool IsShortLink(std::string_view candidate) {
+    // The scheme as the services write it: lower case only.
     std::size_t schemeLength = 0;
-    if (StartsWithIgnoringAsciiCase(candidate, "http://")) {
+    if (candidate.starts_with("http://")) {
         schemeLength = 7;
-    } else if (StartsWithIgnoringAsciiCase(candidate, "https://")) {
+    } else if (candidate.starts_with("https://")) {
         schemeLength = 8;
     } else {
         return false;
@@ -186,7 +187,11 @@ void ShortenJobs::OnGenerateClicked(ShortenHost& host) {
     // The worker gets its own copies and no reference to this object; its outcome travels
     // back to the GUI thread by value.
     auto routine = [&host, worker, click, webRequest = webRequest_, shared = shared_]() {
+        // Once a later click has superseded this job its outcome is dropped anyway; its
+        // transfers give up and free their connections for the job that still counts.
+        SetThreadAbandonCheck([shared, click] { return shared->latestClick.load() != click; });
         ShortenJob job = worker(host, webRequest);
+        SetThreadAbandonCheck({});
         host.PostToGui([&host, click, shared, job = std::move(job)]() mutable {
             Publish(*shared, host, click, std::move(job));
         });

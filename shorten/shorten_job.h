@@ -2,6 +2,7 @@
 // shared job texts.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -42,7 +43,7 @@ Text ShorteningBody(ShortLinkProvider provider, std::string_view encodedAddress)
 // The link candidate in an answer: cut out between the markers, backslashes removed, and
 // spaces, tabs, CR and LF trimmed from both ends.
 Text LinkCandidate(ShortLinkProvider provider, std::string_view answerText);
-// An absolute http or https address (scheme in any case) with no space or control byte.
+// An absolute http or https address (scheme in lower case) with no space or control byte.
 bool IsShortLink(std::string_view candidate);
 
 // The workers: both requests of one job on the calling thread. The long address is read from
@@ -74,7 +75,7 @@ class ShortenJobs {
     struct Shared {
         Text answerText;
         Text providerCookies;
-        std::uint64_t latestClick = 0;
+        std::atomic<std::uint64_t> latestClick = 0;  // also read by the workers
     };
     static void Publish(Shared& shared, ShortenHost& host, std::uint64_t click, ShortenJob job);
 

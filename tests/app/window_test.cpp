@@ -196,6 +196,21 @@ class WindowTest : public QObject {
         QCOMPARE(copy(), QStringLiteral("复制短链成功！|"));
     }
 
+    void editBoxesKeepLongTextsWholeAndShowTheirStart() {
+        const QString link = QStringLiteral("http://a.test/") + QString(40000, QLatin1Char('x'));
+        window_->SetShortLink(TextFromQString(link));
+        auto* shortLink = Find<QLineEdit>(*window_, "编辑框2");
+        QCOMPARE(shortLink->text(), link);
+        QCOMPARE(shortLink->cursorPosition(), 0);
+        QGuiApplication::clipboard()->setText(link);
+        for (const char* name : {"编辑框1", "编辑框2"}) {
+            auto* box = Find<QLineEdit>(*window_, name);
+            box->clear();
+            QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+            QCOMPARE(box->text(), link);
+        }
+    }
+
     void textBoundaryKeepsEveryCharacter() {
         QCOMPARE(TextFromQString(QStringLiteral("长链")), Text("\xB3\xA4\xC1\xB4"));
         QCOMPARE(QStringFromText(kCopySucceeded), QStringLiteral("复制短链成功！"));

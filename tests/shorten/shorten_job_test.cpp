@@ -83,7 +83,11 @@ TEST(ShortenVia, OnlyALinkCountsAsSuccess) {
         const char* link;  // nullptr: failure
     };
     const std::vector<Case> cases = {
-        {1, R"({"short_url":"HTTPS:\/\/a.test\/x"})", "HTTPS://a.test/x"},
+        // The scheme is spelled in lower case, as the service writes it.
+        {1, R"({"short_url":"HTTPS:\/\/a.test\/x"})", nullptr},
+        {1, R"({"short_url":"https:\/\/a.test\/x"})", "https://a.test/x"},
+        {2, "Http://b.test/x", nullptr},
+        {3, R"({"tinyurl":"httP:\/\/c.test\/x"})", nullptr},
         {1, R"({"code":1,"short_url":"bad url, see http:\/\/a.test\/help"})", nullptr},
         {1, R"({"code":1,"msg":"http:\/\/a.test\/x"})", nullptr},
         {1, "<html>500 see http://a.test/</html>", nullptr},
