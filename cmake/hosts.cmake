@@ -24,7 +24,7 @@ foreach(n 1 2 3)
         message(FATAL_ERROR "TARNWICK_PROVIDER${n}_CAPTION=\"${caption}\" cannot be a caption")
     endif()
     string(LENGTH "${caption}" length)
-    if(length GREATER 6)
+    if(TARNWICK_APP AND length GREATER 6)
         message(WARNING "TARNWICK_PROVIDER${n}_CAPTION \"${caption}\" is longer than 6 "
                         "characters and may be clipped beside its radio button")
     endif()

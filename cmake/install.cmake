@@ -3,17 +3,17 @@
 include(GNUInstallDirs)
 
 set(TARNWICK_APP_ID example.tarnwick.Tarnwick)
-set(TARNWICK_DESKTOP_DIR ${PROJECT_SOURCE_DIR}/desktop)
+set(TARNWICK_PACKAGING_DIR ${PROJECT_SOURCE_DIR}/packaging)
 
 install(TARGETS tarnwick RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(FILES ${TARNWICK_DESKTOP_DIR}/${TARNWICK_APP_ID}.desktop
+install(FILES ${TARNWICK_PACKAGING_DIR}/${TARNWICK_APP_ID}.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
-install(FILES ${TARNWICK_DESKTOP_DIR}/${TARNWICK_APP_ID}.metainfo.xml
+install(FILES ${TARNWICK_PACKAGING_DIR}/${TARNWICK_APP_ID}.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
-install(FILES ${TARNWICK_DESKTOP_DIR}/icons/${TARNWICK_APP_ID}.svg
+install(FILES ${TARNWICK_PACKAGING_DIR}/icons/${TARNWICK_APP_ID}.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 foreach(size 16 32 48 64 128 256)
-    install(FILES ${TARNWICK_DESKTOP_DIR}/icons/${size}/${TARNWICK_APP_ID}.png
+    install(FILES ${TARNWICK_PACKAGING_DIR}/icons/${size}/${TARNWICK_APP_ID}.png
             DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps)
 endforeach()
 
@@ -23,13 +23,13 @@ set(TARNWICK_DOCS_DIR ${PROJECT_BINARY_DIR}/docs)
 foreach(doc tarnwick.1 changelog)
     add_custom_command(OUTPUT ${TARNWICK_DOCS_DIR}/${doc}.gz
         COMMAND ${CMAKE_COMMAND} -E make_directory ${TARNWICK_DOCS_DIR}
-        COMMAND ${GZIP} -9nc ${TARNWICK_DESKTOP_DIR}/${doc} > ${TARNWICK_DOCS_DIR}/${doc}.gz
-        DEPENDS ${TARNWICK_DESKTOP_DIR}/${doc} VERBATIM)
+        COMMAND ${GZIP} -9nc ${TARNWICK_PACKAGING_DIR}/${doc} > ${TARNWICK_DOCS_DIR}/${doc}.gz
+        DEPENDS ${TARNWICK_PACKAGING_DIR}/${doc} VERBATIM)
 endforeach()
 add_custom_target(tarnwick_docs ALL
     DEPENDS ${TARNWICK_DOCS_DIR}/tarnwick.1.gz ${TARNWICK_DOCS_DIR}/changelog.gz)
 install(FILES ${TARNWICK_DOCS_DIR}/tarnwick.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-install(FILES ${TARNWICK_DOCS_DIR}/changelog.gz ${TARNWICK_DESKTOP_DIR}/copyright
+install(FILES ${TARNWICK_DOCS_DIR}/changelog.gz ${TARNWICK_PACKAGING_DIR}/copyright
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tarnwick)
 
 # scripts/package: build/tarnwick_1.0.0_amd64.deb.

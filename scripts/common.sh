@@ -10,6 +10,11 @@ BASE_PACKAGES=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libben
     clang libclang-rt-dev clang-tidy)
 # scripts/screenshot: window lookup (xwininfo) and capture (import).
 SCREENSHOT_PACKAGES=(imagemagick x11-utils)
+# scripts/package and scripts/check-package: the package (file and dpkg-shlibdeps for its
+# dependencies), its checks, and the icons' renderer (packaging/icons/generate).
+PACKAGE_PACKAGES=(file dpkg-dev desktop-file-utils appstream lintian librsvg2-bin)
+# Checking by hand what a screen reader hears: the AT-SPI bus and its Python client.
+ACCESSIBILITY_PACKAGES=(at-spi2-core python3-pyatspi)
 
 ensure_packages() {
     local missing=()
