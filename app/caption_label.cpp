@@ -1,7 +1,9 @@
 #include "app/caption_label.h"
 
 #include <QAccessible>
+#include <QFontMetrics>
 #include <QPainter>
+#include <algorithm>
 
 namespace tarnwick {
 
@@ -37,6 +39,14 @@ void CaptionLabel::SetStatusLine(const QString& name, const QString& description
 void CaptionLabel::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setPen(colour_);
+    // A caption wider than its fixed place (状态： in the default CJK font) is narrowed to
+    // fit rather than cut; the place keeps its size at every scale factor.
+    const int inkWidth = QFontMetrics(font()).tightBoundingRect(caption_).right() + 1;
+    if (inkWidth > width() && width() > 0) {
+        QFont narrowed = font();
+        narrowed.setStretch(std::max(50, width() * 100 / inkWidth));
+        painter.setFont(narrowed);
+    }
     painter.drawText(rect(), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, caption_);
 }
 

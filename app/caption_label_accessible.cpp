@@ -20,12 +20,14 @@ class CaptionLabelAccessible final : public QAccessibleWidget, public QAccessibl
         return Label()->IsStatusLine() ? QAccessible::StatusBar : QAccessible::StaticText;
     }
 
+    // Qt's fallback for an unnamed widget is the title of the group box around it, which
+    // would name both link labels "URL".
     QString text(QAccessible::Text kind) const override {
-        const QString own = QAccessibleWidget::text(kind);
-        if (kind == QAccessible::Value || (kind == QAccessible::Name && own.isEmpty())) {
+        if (kind == QAccessible::Value ||
+            (kind == QAccessible::Name && Label()->accessibleName().isEmpty())) {
             return Label()->Caption();
         }
-        return own;
+        return QAccessibleWidget::text(kind);
     }
 
     void* interface_cast(QAccessible::InterfaceType type) override {

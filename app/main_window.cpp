@@ -210,7 +210,8 @@ void MainWindow::BuildControls() {
 // takes its label's caption as its name, without the colon, and so does the status line.
 void MainWindow::NameForAssistiveTechnology(const QHash<QString, QWidget*>& byName) {
     const auto captionOf = [&byName](const char* label) {
-        QString caption = qobject_cast<CaptionLabel*>(byName.value(QString::fromUtf8(label)))->Caption();
+        QString caption =
+            qobject_cast<CaptionLabel*>(byName.value(QString::fromUtf8(label)))->Caption();
         return caption.remove(QRegularExpression(QStringLiteral("[:：]$")));
     };
     longLink_->setAccessibleName(captionOf("标签1"));

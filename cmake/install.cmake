@@ -39,9 +39,10 @@ set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR "The Tarnwick developers")
 set(CPACK_PACKAGE_CONTACT "The Tarnwick developers <maintainers@tarnwick.example>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "turn a long web address into a short link")
-set(CPACK_PACKAGE_DESCRIPTION
-    "Tarnwick is a small desktop tool with one window: paste a long web address, choose one of\n"
-    "three URL-shortening services, press Generate and copy the short link to the clipboard.")
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
+    "Tarnwick is a small desktop tool with one window: paste a long web\n"
+    "address, choose one of three URL-shortening services, press Generate\n"
+    "and copy the short link to the clipboard.")
 set(CPACK_PACKAGE_HOMEPAGE_URL "https://${TARNWICK_MAKER_HOST}/")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)

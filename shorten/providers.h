@@ -19,6 +19,7 @@ enum class AddressEncoding {
 
 // Provider 1's shortening request carries a browser's XMLHttpRequest header block, so the
 // defaults of WebRequest add nothing to it. No CR LF after the last line.
+// clang-format off
 inline constexpr std::string_view kProvider1HeaderBlock =
     "Host: " TARNWICK_PROVIDER1_HOST "\r\n"
     "User-Agent: Mozilla/5.0 (X11; Linux x86_64) AppleWebKit/537.36 (KHTML, like Gecko) "
@@ -30,6 +31,7 @@ inline constexpr std::string_view kProvider1HeaderBlock =
     "Referer: http://" TARNWICK_PROVIDER1_HOST "/\r\n"
     "DNT: 1\r\n"
     "Connection: close";
+// clang-format on
 
 struct ProviderInfo {
     std::string_view host;     // served over plain http
@@ -64,8 +66,8 @@ inline constexpr std::array<ProviderInfo, 3> kProviders{{
     // This service's home page is asked for without the trailing slash.
     {TARNWICK_PROVIDER3_HOST, TARNWICK_PROVIDER3_CAPTION, "http://" TARNWICK_PROVIDER3_HOST,
      AddressEncoding::kPercentEveryByte, 1,
-     "http://" TARNWICK_PROVIDER3_HOST "/index.php?m=index&a=create", "", "url=",
-     "&alias=&pwd=&access_type=web", "", "tinyurl\":\"", "\"", true},
+     "http://" TARNWICK_PROVIDER3_HOST "/index.php?m=index&a=create", "",
+     "url=", "&alias=&pwd=&access_type=web", "", "tinyurl\":\"", "\"", true},
 }};
 
 inline constexpr const ProviderInfo& Provider(ShortLinkProvider provider) {

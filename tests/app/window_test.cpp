@@ -166,17 +166,18 @@ class WindowTest : public QObject {
         const auto previous = QAccessible::installUpdateHandler([](QAccessibleEvent* event) {
             if (event->object() != nullptr && event->object()->objectName() == "标签4") {
                 const bool text = event->type() == QAccessible::TextUpdated;
-                heard.emplace_back(event->type(),
-                                   text ? static_cast<QAccessibleTextUpdateEvent*>(event)
-                                              ->textInserted()
-                                        : QString());
+                heard.emplace_back(
+                    event->type(),
+                    text ? static_cast<QAccessibleTextUpdateEvent*>(event)->textInserted()
+                         : QString());
             }
         });
         window_->SetStatus(TextFromQString(QStringLiteral("生成短链接成功！")));
         window_->SetStatus(TextFromQString(QStringLiteral("生成短链接成功！")));  // no change
         QAccessible::installUpdateHandler(previous);
         QCOMPARE(heard.size(), std::size_t{1});
-        QCOMPARE(heard[0], std::make_pair(QAccessible::TextUpdated, QStringLiteral("生成短链接成功！")));
+        QCOMPARE(heard[0],
+                 std::make_pair(QAccessible::TextUpdated, QStringLiteral("生成短链接成功！")));
         QCOMPARE(status->text(QAccessible::Name), QStringLiteral("状态"));
         QCOMPARE(status->textInterface()->text(0, status->textInterface()->characterCount()),
                  QStringLiteral("生成短链接成功！"));

@@ -89,7 +89,8 @@ TEST_F(ShortenOnTheWire, EachProviderSendsItsRequestsAndShowsTheLink) {
         {kHost1,
          "http://" + kHost1 + "/",
          std::string(kChineseAddress),
-         "GET http://" + kHost1 + "/api.php?from=w&url=aHR0cDovL8D9LnRlc3QvzsQ/cT3W0D5+fg==&site=sina",
+         "GET http://" + kHost1 +
+             "/api.php?from=w&url=aHR0cDovL8D9LnRlc3QvzsQ/cT3W0D5+fg==&site=sina",
          "",
          // One header line, split only to fit the width.
          // NOLINTNEXTLINE(bugprone-suspicious-missing-comma)
