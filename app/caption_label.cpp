@@ -3,7 +3,6 @@
 #include <QAccessible>
 #include <QFontMetrics>
 #include <QPainter>
-#include <algorithm>
 
 namespace tarnwick {
 
@@ -39,15 +38,15 @@ void CaptionLabel::SetStatusLine(const QString& name, const QString& description
 void CaptionLabel::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setPen(colour_);
-    // A caption wider than its fixed place (状态： in the default CJK font) is narrowed to
+    // A caption wider than its fixed place (状态： in the default CJK font) is squeezed to
     // fit rather than cut; the place keeps its size at every scale factor.
+    QRect area = rect();
     const int inkWidth = QFontMetrics(font()).tightBoundingRect(caption_).right() + 1;
     if (inkWidth > width() && width() > 0) {
-        QFont narrowed = font();
-        narrowed.setStretch(std::max(50, width() * 100 / inkWidth));
-        painter.setFont(narrowed);
+        painter.scale(static_cast<double>(width()) / inkWidth, 1.0);
+        area.setWidth(inkWidth);
     }
-    painter.drawText(rect(), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, caption_);
+    painter.drawText(area, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, caption_);
 }
 
 }  // namespace tarnwick
