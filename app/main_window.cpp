@@ -8,12 +8,14 @@
 #include <QHash>
 #include <QIcon>
 #include <QKeyEvent>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QWindow>
 #include <limits>
 #include <string_view>
 
 #include "app/text_boundary.h"
+#include "shorten/hosts.h"
 #include "shorten/providers.h"
 
 // Resources live in the static library; registering them here keeps them in every binary
@@ -29,7 +31,7 @@ namespace {
 constexpr auto kWindowFlags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                               Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                               Qt::WindowCloseButtonHint;
-constexpr const char* kTitle = "Tarnwick v1.0.0  tarnwick.example";
+constexpr const char* kTitle = "Tarnwick v1.0.0  " TARNWICK_MAKER_HOST;
 constexpr const char* kSampleLongLink = "https://www.iana.org/";
 
 enum class Kind { kEditBox, kGroupBox, kLabel, kButton, kRadioBox };
@@ -204,6 +206,20 @@ void MainWindow::BuildControls() {
         }
     });
     connect(longLink_, &QLineEdit::textChanged, this, &MainWindow::longLinkChanged);
+    NameForAssistiveTechnology(byName);
+}
+
+// The labels paint their own text, so Qt cannot pair them with the boxes beside them: each box
+// takes its label's caption as its name, without the colon, and so does the status line.
+void MainWindow::NameForAssistiveTechnology(const QHash<QString, QWidget*>& byName) {
+    const auto captionOf = [&byName](const char* label) {
+        QString caption =
+            qobject_cast<CaptionLabel*>(byName.value(QString::fromUtf8(label)))->Caption();
+        return caption.remove(QRegularExpression(QStringLiteral("[:：]$")));
+    };
+    longLink_->setAccessibleName(captionOf("标签1"));
+    shortLink_->setAccessibleName(captionOf("标签3"));
+    status_->SetStatusLine(captionOf("标签2"), QStringLiteral("生成或复制短链的结果"));
 }
 
 void MainWindow::BindGenerateClick(std::function<void()> routine) {

@@ -1,6 +1,7 @@
 // MainWindow: the program's only window, with every control at its fixed place.
 #pragma once
 
+#include <QHash>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -46,6 +47,7 @@ class MainWindow final : public QWidget {
 
   private:
     void BuildControls();
+    void NameForAssistiveTechnology(const QHash<QString, QWidget*>& byName);
     void MoveFocusInOrder(bool forward);
     void SelectRadio(int index);
     void FitOuterFrame();

@@ -130,6 +130,10 @@ int main(int argc, char* argv[]) {
     // The tool takes no command line: Qt gets the program's name only.
     int qtArgc = argc > 0 ? 1 : 0;
     QApplication app(qtArgc, argv);
+    // The desktop matches the window to its menu entry and icon by these (WM_CLASS, app_id),
+    // whatever the executable is called.
+    QApplication::setApplicationName(QStringLiteral("tarnwick"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("example.tarnwick.Tarnwick"));
     QApplication::setQuitOnLastWindowClosed(false);
     tarnwick::EnableErrorDialogs();
     tarnwick::StartProgram();

@@ -7,9 +7,14 @@ ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 # Debian packages every build, test and window run needs.
 BASE_PACKAGES=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev libxcb1-dev libcurl4-openssl-dev libssl-dev zlib1g-dev xvfb xauth fonts-noto-cjk
-    clang libclang-rt-dev clang-tidy)
+    clang libclang-rt-dev clang-tidy at-spi2-core dbus-bin dbus-daemon)
 # scripts/screenshot: window lookup (xwininfo) and capture (import).
 SCREENSHOT_PACKAGES=(imagemagick x11-utils)
+# scripts/package and scripts/check-package: the package (file and dpkg-shlibdeps for its
+# dependencies), its checks, and the icons' renderer (packaging/icons/generate).
+PACKAGE_PACKAGES=(file dpkg-dev desktop-file-utils appstream lintian librsvg2-bin)
+# Checking by hand what a screen reader hears: the AT-SPI Python client (the bus is in BASE).
+ACCESSIBILITY_PACKAGES=(python3-pyatspi)
 
 ensure_packages() {
     local missing=()

@@ -4,6 +4,8 @@
 #include <array>
 #include <string_view>
 
+#include "shorten/hosts.h"
+
 namespace tarnwick {
 
 enum class ShortLinkProvider { kProvider1 = 1, kProvider2 = 2, kProvider3 = 3 };
@@ -17,17 +19,19 @@ enum class AddressEncoding {
 
 // Provider 1's shortening request carries a browser's XMLHttpRequest header block, so the
 // defaults of WebRequest add nothing to it. No CR LF after the last line.
+// clang-format off
 inline constexpr std::string_view kProvider1HeaderBlock =
-    "Host: a.test\r\n"
+    "Host: " TARNWICK_PROVIDER1_HOST "\r\n"
     "User-Agent: Mozilla/5.0 (X11; Linux x86_64) AppleWebKit/537.36 (KHTML, like Gecko) "
     "Chrome/52.0.2743.82 Safari/537.36\r\n"
     "Accept: application/json, text/javascript, */*; q=0.01\r\n"
     "Accept-Language: en-US,en;q=0.8\r\n"
     "Accept-Encoding: gzip, deflate\r\n"
     "X-Requested-With: XMLHttpRequest\r\n"
-    "Referer: http://a.test/\r\n"
+    "Referer: http://" TARNWICK_PROVIDER1_HOST "/\r\n"
     "DNT: 1\r\n"
     "Connection: close";
+// clang-format on
 
 struct ProviderInfo {
     std::string_view host;     // served over plain http
@@ -50,17 +54,20 @@ struct ProviderInfo {
     bool removeBackslashes;  // the JSON answers escape their slashes
 };
 
-// Our own host names; the services behind them answer in the formats the jobs expect.
+// Host names chosen at build time; the services behind them answer in the formats the jobs
+// expect.
 inline constexpr std::array<ProviderInfo, 3> kProviders{{
-    {"a.test", "a.test", "http://a.test/", AddressEncoding::kBase64, 0,
-     "http://a.test/api.php?from=w&url=", "&site=sina", "", "", kProvider1HeaderBlock,
-     "short_url\":\"", "\"", true},
-    {"b.test", "b.test", "http://b.test/", AddressEncoding::kAsTyped, 0,
-     "http://b.test/api.php?url=", "", "", "", "", "", "", false},
+    {TARNWICK_PROVIDER1_HOST, TARNWICK_PROVIDER1_CAPTION, "http://" TARNWICK_PROVIDER1_HOST "/",
+     AddressEncoding::kBase64, 0, "http://" TARNWICK_PROVIDER1_HOST "/api.php?from=w&url=",
+     "&site=sina", "", "", kProvider1HeaderBlock, "short_url\":\"", "\"", true},
+    {TARNWICK_PROVIDER2_HOST, TARNWICK_PROVIDER2_CAPTION, "http://" TARNWICK_PROVIDER2_HOST "/",
+     AddressEncoding::kAsTyped, 0, "http://" TARNWICK_PROVIDER2_HOST "/api.php?url=", "", "", "",
+     "", "", "", false},
     // This service's home page is asked for without the trailing slash.
-    {"c.test", "c.test", "http://c.test", AddressEncoding::kPercentEveryByte, 1,
-     "http://c.test/index.php?m=index&a=create", "", "url=", "&alias=&pwd=&access_type=web", "",
-     "tinyurl\":\"", "\"", true},
+    {TARNWICK_PROVIDER3_HOST, TARNWICK_PROVIDER3_CAPTION, "http://" TARNWICK_PROVIDER3_HOST,
+     AddressEncoding::kPercentEveryByte, 1,
+     "http://" TARNWICK_PROVIDER3_HOST "/index.php?m=index&a=create", "",
+     "url=", "&alias=&pwd=&access_type=web", "", "tinyurl\":\"", "\"", true},
 }};
 
 inline constexpr const ProviderInfo& Provider(ShortLinkProvider provider) {

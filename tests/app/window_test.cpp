@@ -1,5 +1,6 @@
 // MainWindow, its host for the shortening jobs, the Copy action and the pieces of the shell
 // that run in process.
+#include <QAccessible>
 #include <QClipboard>
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -21,6 +22,7 @@
 #include "app/text_boundary.h"
 #include "app/window_shorten_host.h"
 #include "app/window_system.h"
+#include "shorten/hosts.h"
 #include "text/runtime_error.h"
 
 using namespace tarnwick;
@@ -117,10 +119,75 @@ class WindowTest : public QObject {
         const auto minimiseAndClose = Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint;
         QCOMPARE(window.windowFlags() & (minimiseAndClose | Qt::WindowMaximizeButtonHint),
                  minimiseAndClose);
-        QCOMPARE(window.windowTitle(), QStringLiteral("Tarnwick v1.0.0  tarnwick.example"));
+        QCOMPARE(window.windowTitle(), QStringLiteral("Tarnwick v1.0.0  " TARNWICK_MAKER_HOST));
         QVERIFY(!QIcon(QStringLiteral(":/DEFAULT_ICON")).isNull() && !window.windowIcon().isNull());
         QCOMPARE(window.palette().color(QPalette::Window),
                  window.palette().color(QPalette::Button));
+    }
+
+    // What a screen reader is told of every control, and that it hears a new status caption.
+    void assistiveTechnologyReadsEveryControlAndHearsTheStatus() {
+        struct Row {
+            const char* control;
+            QAccessible::Role role;
+            const char* name;
+        };
+        const Row rows[] = {
+            {"分组框1", QAccessible::Grouping, ""},
+            {"分组框2", QAccessible::Grouping, "接口"},
+            {"单选框1", QAccessible::RadioButton, TARNWICK_PROVIDER1_CAPTION},
+            {"单选框2", QAccessible::RadioButton, TARNWICK_PROVIDER2_CAPTION},
+            {"单选框3", QAccessible::RadioButton, TARNWICK_PROVIDER3_CAPTION},
+            {"分组框3", QAccessible::Grouping, "URL"},
+            {"标签1", QAccessible::StaticText, "长链:"},
+            {"编辑框1", QAccessible::EditableText, "长链"},
+            {"标签3", QAccessible::StaticText, "短链:"},
+            {"编辑框2", QAccessible::EditableText, "短链"},
+            {"按钮1", QAccessible::Button, "生成"},
+            {"按钮2", QAccessible::Button, "复制"},
+            {"标签2", QAccessible::StaticText, "状态："},
+            {"标签4", QAccessible::StatusBar, "状态"},
+        };
+        for (const Row& row : rows) {
+            QAccessibleInterface* control =
+                QAccessible::queryAccessibleInterface(Find(*window_, row.control));
+            QVERIFY2(control != nullptr, row.control);
+            QCOMPARE(control->role(), row.role);
+            QCOMPARE(control->text(QAccessible::Name), QString::fromUtf8(row.name));
+        }
+        QCOMPARE(window_->findChildren<QWidget*>().size(), std::size(rows));
+
+        // Events reach assistive technology only through an active bridge: AT-SPI on xcb (the
+        // app_window_accessibility test), which comes up once the bus has answered.
+        const int bridgeWait =
+            qEnvironmentVariableIsSet("QT_LINUX_ACCESSIBILITY_ALWAYS_ON") ? 5000 : 0;
+        if (!QTest::qWaitFor([] { return QAccessible::isActive(); }, bridgeWait)) {
+            QSKIP("no accessibility bridge on this platform; app_window_accessibility hears it");
+        }
+        QAccessibleInterface* status =
+            QAccessible::queryAccessibleInterface(Find(*window_, "标签4"));
+        QVERIFY(!status->text(QAccessible::Description).isEmpty());
+
+        static std::vector<std::pair<QAccessible::Event, QString>> heard;
+        heard.clear();
+        const auto previous = QAccessible::installUpdateHandler([](QAccessibleEvent* event) {
+            if (event->object() != nullptr && event->object()->objectName() == "标签4") {
+                const bool text = event->type() == QAccessible::TextUpdated;
+                heard.emplace_back(
+                    event->type(),
+                    text ? static_cast<QAccessibleTextUpdateEvent*>(event)->textInserted()
+                         : QString());
+            }
+        });
+        window_->SetStatus(TextFromQString(QStringLiteral("生成短链接成功！")));
+        window_->SetStatus(TextFromQString(QStringLiteral("生成短链接成功！")));  // no change
+        QAccessible::installUpdateHandler(previous);
+        QCOMPARE(heard.size(), std::size_t{1});
+        QCOMPARE(heard[0],
+                 std::make_pair(QAccessible::TextUpdated, QStringLiteral("生成短链接成功！")));
+        QCOMPARE(status->text(QAccessible::Name), QStringLiteral("状态"));
+        QCOMPARE(status->textInterface()->text(0, status->textInterface()->characterCount()),
+                 QStringLiteral("生成短链接成功！"));
     }
 
     void initialState() {

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "shorten/hosts.h"
 #include "tests/support/fake_shorten_host.h"
 
 namespace tarnwick {
@@ -46,7 +47,9 @@ bool AllLeftOut(const WebRequestArgs& a) {
 
 // The exact requests are checked on the wire; here, what the wire cannot show.
 TEST(ShortenVia, HandsOverItsArgumentsAndNothingElse) {
-    const char* const homePages[] = {"http://a.test/", "http://b.test/", "http://c.test"};
+    const char* const homePages[] = {"http://" TARNWICK_PROVIDER1_HOST "/",
+                                     "http://" TARNWICK_PROVIDER2_HOST "/",
+                                     "http://" TARNWICK_PROVIDER3_HOST};
     const char* const encoded[] = {"YWJj", "abc", "%61%62%63"};  // "abc" as each sends it
     for (int p = 1; p <= 3; ++p) {
         SCOPED_TRACE(p);

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "shorten/hosts.h"
 #include "shorten/shorten_job.h"
 #include "tests/support/fake_shorten_host.h"
 #include "tests/support/provider_simulator.h"
@@ -15,6 +16,11 @@ namespace {
 
 using Failure = ProviderSimulator::Failure;
 using Sim = ProviderSimulator;
+
+// The hosts this build was given (CI also runs these tests in a build with other names).
+const std::string kHost1 = TARNWICK_PROVIDER1_HOST;
+const std::string kHost2 = TARNWICK_PROVIDER2_HOST;
+const std::string kHost3 = TARNWICK_PROVIDER3_HOST;
 
 // "http://例.test/文?q=中>~~" in code page 936.
 constexpr std::string_view kChineseAddress = "http://\xC0\xFD.test/\xCE\xC4?q=\xD6\xD0>~~";
@@ -80,10 +86,11 @@ TEST_F(ShortenOnTheWire, EachProviderSendsItsRequestsAndShowsTheLink) {
     };
     const std::string plain = "http://example.test/a/long/path?q=1";
     const std::vector<Case> cases = {
-        {"a.test",
-         "http://a.test/",
+        {kHost1,
+         "http://" + kHost1 + "/",
          std::string(kChineseAddress),
-         "GET http://a.test/api.php?from=w&url=aHR0cDovL8D9LnRlc3QvzsQ/cT3W0D5+fg==&site=sina",
+         "GET http://" + kHost1 +
+             "/api.php?from=w&url=aHR0cDovL8D9LnRlc3QvzsQ/cT3W0D5+fg==&site=sina",
          "",
          // One header line, split only to fit the width.
          // NOLINTNEXTLINE(bugprone-suspicious-missing-comma)
@@ -91,15 +98,15 @@ TEST_F(ShortenOnTheWire, EachProviderSendsItsRequestsAndShowsTheLink) {
           "Chrome/52.0.2743.82 Safari/537.36",
           "Accept: application/json, text/javascript, */*; q=0.01",
           "Accept-Language: en-US,en;q=0.8", "Accept-Encoding: gzip, deflate",
-          "X-Requested-With: XMLHttpRequest", "Referer: http://a.test/", "DNT: 1",
+          "X-Requested-With: XMLHttpRequest", "Referer: http://" + kHost1 + "/", "DNT: 1",
           "Connection: close"}},
-        {"b.test", "http://b.test/", plain, "GET http://b.test/api.php?url=" + plain, "",
-         DefaultLines("http://b.test/api.php?url=" + plain)},
-        {"c.test", "http://c.test", std::string(kChineseAddress),
-         "POST http://c.test/index.php?m=index&a=create",
+        {kHost2, "http://" + kHost2 + "/", plain, "GET http://" + kHost2 + "/api.php?url=" + plain,
+         "", DefaultLines("http://" + kHost2 + "/api.php?url=" + plain)},
+        {kHost3, "http://" + kHost3, std::string(kChineseAddress),
+         "POST http://" + kHost3 + "/index.php?m=index&a=create",
          "url=%68%74%74%70%3A%2F%2F%C0%FD%2E%74%65%73%74%2F%CE%C4%3F%71%3D%D6%D0%3E%7E%7E"
          "&alias=&pwd=&access_type=web",
-         DefaultLines("http://c.test/index.php?m=index&a=create",
+         DefaultLines("http://" + kHost3 + "/index.php?m=index&a=create",
                       "Content-Type: application/x-www-form-urlencoded")},
     };
     for (std::size_t i = 0; i < cases.size(); ++i) {
@@ -134,8 +141,8 @@ TEST_F(ShortenOnTheWire, EachProviderSendsItsRequestsAndShowsTheLink) {
 }
 
 TEST_F(ShortenOnTheWire, EveryKindOfFailureReportsFailureAndLateAnswersLeaveNoTrace) {
-    for (const std::string host : {"a.test", "b.test", "c.test"}) {
-        const int provider = host[0] - 'a' + 1;
+    for (int provider = 1; provider <= 3; ++provider) {
+        const std::string host = provider == 1 ? kHost1 : provider == 2 ? kHost2 : kHost3;
         for (const Failure failure : {Failure::kErrorJson, Failure::kHtmlErrorPage,
                                       Failure::kEmptyBody, Failure::kStatus500}) {
             SCOPED_TRACE(host + " failure " + std::to_string(static_cast<int>(failure)));
@@ -154,14 +161,14 @@ TEST_F(ShortenOnTheWire, EveryKindOfFailureReportsFailureAndLateAnswersLeaveNoTr
     }
 
     // A home page without cookies does not stop the job: the Cookie header goes out empty.
-    simulator_.SetFailure("b.test", Failure::kEmptyBody, Sim::Stage::kHomePage);
+    simulator_.SetFailure(kHost2, Failure::kEmptyBody, Sim::Stage::kHomePage);
     Click(2, "http://example.test/y");
     ASSERT_TRUE(host_.RunNextTask());
     EXPECT_EQ(host_.Status(), kStatusSucceeded);
-    EXPECT_EQ(RequestsTo("b.test").back().Header("Cookie"), "");
+    EXPECT_EQ(RequestsTo(kHost2).back().Header("Cookie"), "");
 
     // A service that never answers: the job shows the busy status until the connection goes.
-    simulator_.SetFailure("c.test", Failure::kNeverAnswer);
+    simulator_.SetFailure(kHost3, Failure::kNeverAnswer);
     const auto clickAndWaitTillHeld = [&](const char* address) {
         const std::size_t before = simulator_.Requests().size();
         Click(3, address);
@@ -182,12 +189,12 @@ TEST_F(ShortenOnTheWire, EveryKindOfFailureReportsFailureAndLateAnswersLeaveNoTr
     ASSERT_TRUE(host_.RunNextTask());
     ASSERT_TRUE(host_.RunNextTask());
     simulator_.ReleaseHeldRequests(true);
-    const std::string second = Sim::ShortLinkFor("a.test", "http://second.test/");
+    const std::string second = Sim::ShortLinkFor(kHost1, "http://second.test/");
     EXPECT_EQ(host_.ShortLink(), second);
     EXPECT_EQ(host_.Status(), kStatusSucceeded);
     EXPECT_EQ(jobs_.AnswerText(), second);
     EXPECT_EQ(jobs_.ProviderCookies(),
-              std::string(Sim::kAnswerCookie) + "; " + Sim::HomePageCookies("a.test"));
+              std::string(Sim::kAnswerCookie) + "; " + Sim::HomePageCookies(kHost1));
 }
 
 }  // namespace

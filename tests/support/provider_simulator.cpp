@@ -12,6 +12,8 @@
 #include <functional>
 #include <stdexcept>
 
+#include "shorten/hosts.h"
+
 namespace tarnwick {
 namespace {
 
@@ -19,7 +21,9 @@ using Failure = ProviderSimulator::Failure;
 using Stage = ProviderSimulator::Stage;
 using namespace std::chrono_literals;
 
-constexpr std::array<std::string_view, 3> kHosts = {"a.test", "b.test", "c.test"};
+// The hosts this build of the tool was given.
+constexpr std::array<std::string_view, 3> kHosts = {
+    TARNWICK_PROVIDER1_HOST, TARNWICK_PROVIDER2_HOST, TARNWICK_PROVIDER3_HOST};
 
 // Form decoding as a PHP service does it: "+" is a space, "%XX" a byte.
 std::string FormDecode(std::string_view text) {
@@ -178,8 +182,9 @@ std::string ProviderSimulator::HomePageCookies(std::string_view host) {
     return "SID=" + std::string(host.substr(0, 1)) + "-7f3a; visit=1";
 }
 
+// Under a name of its own, so that a link seen in the window can never be taken for a real one.
 std::string ProviderSimulator::ShortLinkFor(std::string_view host, std::string_view address) {
-    return "http://" + std::string(host) + "/s" +
+    return "http://stand-in.example/" + std::string(host) + "/s" +
            std::to_string(std::hash<std::string_view>{}(address) % 1000000007u);
 }
 
