@@ -14,34 +14,26 @@ TEST(MergeCookies, RowsFromTheRules) {
     struct Row {
         Text older, newer, expected;
     };
+    // The worked example first. Of two old items of one name only the first goes on; received
+    // items are never merged by name, only identical items are. The marker and names are
+    // case-sensitive; spaces, full-width ones too, go; an item without "=" is named by all of
+    // it. An empty item carried over last: the final separator goes before the duplicates do,
+    // or it would come back as an empty item. An "=" or ";" as second byte of a pair does not
+    // end a name or split an item.
+    // clang-format off
     const Row rows[] = {
-        {"a=1; b=2; c=3", "b=20; c=deleted; d=4", "b=20; d=4; a=1"},  // the worked example
-        {"", "x=1", "x=1"},
-        {"a=1", "", "a=1"},
-        {"", "", ""},
-        {"a=1;a=2", "", "a=1"},        // of two old items of one name only the first goes on
-        {"", "a=1; a=2", "a=1; a=2"},  // received items are never merged by name ...
-        {"", "a=1; a=1", "a=1"},       // ... only identical items are
-        {"k=v", "k=deleted", ""},
-        {"", "k=DELETED", "k=DELETED"},
-        {"SID=1", "sid=2", "sid=2; SID=1"},
-        {"n=hello world", "", "n=helloworld"},
-        {"t=1", "t=ab==", "t=ab=="},
-        {";a=1", "", "; a=1"},
-        {"a=1;", "", "a=1"},
-        // An empty item carried over last: the final separator goes before the duplicates do,
-        // or it would come back as an empty item.
-        {"a=1;;", "", "a=1"},
-        {";", "a", "a"},
-        {"a=\xA1\xA1x", "", "a=x"},         // a full-width space goes too
-        {"flag;x=1", "flag", "flag; x=1"},  // an item without "=" is named by all of it
-        // An "=" as second byte of a pair does not end the name: these are two cookies.
+        {"a=1; b=2; c=3", "b=20; c=deleted; d=4", "b=20; d=4; a=1"},
+        {"", "x=1", "x=1"}, {"a=1", "", "a=1"}, {"", "", ""}, {"a=1;a=2", "", "a=1"},
+        {"", "a=1; a=2", "a=1; a=2"}, {"", "a=1; a=1", "a=1"}, {"k=v", "k=deleted", ""},
+        {"", "k=DELETED", "k=DELETED"}, {"SID=1", "sid=2", "sid=2; SID=1"},
+        {"n=hello world", "", "n=helloworld"}, {"t=1", "t=ab==", "t=ab=="}, {";a=1", "", "; a=1"},
+        {"a=1;", "", "a=1"}, {"a=\xA1\xA1x", "", "a=x"}, {"flag;x=1", "flag", "flag; x=1"},
+        {"a=1;;", "", "a=1"}, {";", "a", "a"},
         {"\xD6=a=1", "\xD6=b=2", "\xD6=b=2; \xD6=a=1"},
-        // A ";" as second byte of a pair does not split the item.
         {"a=\x81;; b=1", "b=\xD6\xD0", "b=\xD6\xD0; a=\x81;"},
         {"x=\xD6; y=1", "y=\xD6;y=2", "y=\xD6;y=2; x=\xD6;y=1"},
-        {"SID=1; sid=2; SID=3", "=deleted; sid=DELETED", "sid=DELETED; SID=1"},
-    };
+        {"SID=1; sid=2; SID=3", "=deleted; sid=DELETED", "sid=DELETED; SID=1"}};
+    // clang-format on
     for (const Row& r : rows) {
         Text older = r.older;
         Text newer = r.newer;
