@@ -81,7 +81,7 @@ TEST(Encoding, CodePages) {
     // and an invalid byte there, one unit in UTF-8 (the default).
     const std::pair<ByteSet, ByteSet> units[] = {
         {CodePageToUtf16(kZhongWenGbk, kCodePageGbk), Utf16({0x4E2D, 0x6587, 0})},
-        {CodePageToUtf16("a", kCodePageAnsi), Utf16({'a', 0})},
+        {CodePageToUtf16("a", 0), Utf16({'a', 0})},  // 0 is the ANSI page
         {CodePageToUtf16("\xE4\xB8\xAD"), Utf16({0x4E2D, 0, 0})}, {CodePageToUtf16(""), {}}};
     // clang-format on
     for (const auto& [actual, expected] : texts) {
