@@ -1,3 +1,4 @@
+// Base64, percent-encoding and the code-page conversions as tables of (input, expected) rows.
 #include <gtest/gtest.h>
 
 #include "text/base64.h"
@@ -19,71 +20,76 @@ ByteSet Utf16(std::initializer_list<std::uint16_t> units) {
     return bytes;
 }
 
-TEST(Base64, Rfc4648VectorsAndBinary) {
-    const std::pair<const char*, const char*> vectors[] = {
-        {"", ""},
-        {"f", "Zg=="},
-        {"fo", "Zm8="},
-        {"foo", "Zm9v"},
-        {"foob", "Zm9vYg=="},
-        {"fooba", "Zm9vYmE="},
-        {"foobar", "Zm9vYmFy"},
-    };
-    for (const auto& [plain, encoded] : vectors) {
-        EXPECT_EQ(Base64Encode(ToByteSet(plain)), encoded) << plain;
+TEST(Encoding, Base64) {
+    Text longLine;
+    for (int i = 0; i < 100; ++i) {
+        longLine += "q6ur";
     }
-    EXPECT_EQ(Base64Encode(ByteSet{0x00}), "AA==");
-    EXPECT_EQ(Base64Encode(ByteSet{0xFB, 0xFF, 0xBF}), "+/+/");
-    EXPECT_EQ(Base64Encode(ToByteSet(kZhongWenGbk)), "1tDOxA==");
-    const std::string line = Base64Encode(ByteSet(300, 0xAB));
-    EXPECT_EQ(line.size(), 400U);
-    EXPECT_EQ(line.find_first_of("\r\n"), std::string::npos);
+    // clang-format off
+    const std::pair<ByteSet, Text> rows[] = {
+        {ToByteSet(""), ""}, {ToByteSet("f"), "Zg=="}, {ToByteSet("fo"), "Zm8="},
+        {ToByteSet("foo"), "Zm9v"}, {ToByteSet("foob"), "Zm9vYg=="},
+        {ToByteSet("fooba"), "Zm9vYmE="}, {ToByteSet("foobar"), "Zm9vYmFy"},
+        {ByteSet{0x00}, "AA=="}, {ByteSet{0xFB, 0xFF, 0xBF}, "+/+/"},
+        {ToByteSet(kZhongWenGbk), "1tDOxA=="}, {ByteSet(300, 0xAB), longLine}};  // one line
+    // clang-format on
+    for (const auto& [input, expected] : rows) {
+        EXPECT_EQ(Base64Encode(input), expected);
+    }
 }
 
-TEST(UrlEncode, EveryByteOrUnreservedKept) {
-    EXPECT_EQ(UrlEncodeUtf8("abc"), "%61%62%63");
-    EXPECT_EQ(UrlEncodeUtf8("\xD6\xD0"), "%D6%D0");
-    EXPECT_EQ(UrlEncodeUtf8("\t"), "%09");
-    EXPECT_EQ(UrlEncodeUtf8(""), "");
-    EXPECT_EQ(UrlEncodeUtf8("", true, true), "");
-    EXPECT_EQ(UrlEncodeUtf8("aZ09-./_~ ", true), "aZ09-.%2F%5F%7E%20");
-    EXPECT_EQ(UrlEncodeUtf8("\xD6\xD0", true), "%D6%D0");
-    EXPECT_EQ(UrlEncodeUtf8("a\xD6\xD0", true, true), "a%E4%B8%AD");
+TEST(Encoding, UrlEncode) {
+    struct Row {
+        const char* text;
+        bool keepUnreserved, toUtf8;
+        const char* expected;
+    };
+    // clang-format off
+    const Row rows[] = {
+        {"abc", false, false, "%61%62%63"}, {"\xD6\xD0", false, false, "%D6%D0"},
+        {"\t", false, false, "%09"}, {"", false, false, ""}, {"", true, true, ""},
+        {"aZ09-./_~ ", true, false, "aZ09-.%2F%5F%7E%20"}, {"\xD6\xD0", true, false, "%D6%D0"},
+        {"a\xD6\xD0", true, true, "a%E4%B8%AD"}, {"\xFF", false, true, "%EF%BF%BD"}};
+    // clang-format on
+    for (const Row& r : rows) {
+        EXPECT_EQ(UrlEncodeUtf8(r.text, r.keepUnreserved, r.toUtf8), r.expected) << r.text;
+    }
+    EXPECT_EQ(UrlEncodeUtf8("a-"), "%61%2D");  // the defaults encode every byte
 }
 
-TEST(CodePages, Gbk936Utf8AndUtf16) {
-    EXPECT_EQ(AnsiToUtf8("plain ascii"), "plain ascii");
-    EXPECT_EQ(AnsiToUtf8(kZhongWenGbk), kZhongWenUtf8);
-    EXPECT_EQ(AnsiToUtf8(""), "");
-
-    EXPECT_EQ(CodePageToUtf16(kZhongWenGbk, kCodePageGbk), Utf16({0x4E2D, 0x6587, 0}));
-    EXPECT_EQ(CodePageToUtf16("a", kCodePageAnsi), Utf16({'a', 0}));
-    // Sized for the ANSI reading (one pair and one invalid byte), holding one UTF-8 unit.
-    EXPECT_EQ(CodePageToUtf16("\xE4\xB8\xAD"), Utf16({0x4E2D, 0, 0}));
-    EXPECT_TRUE(CodePageToUtf16("").empty());
-
-    EXPECT_EQ(Utf16ToCodePage(Utf16({0x4E2D, 0x6587, 0})), kZhongWenGbk);
-    EXPECT_EQ(Utf16ToCodePage(Utf16({'o', 'k', 0, 'x'}), kCodePageUtf8), "ok");
-    EXPECT_EQ(Utf16ToCodePage(Utf16({0x4E2D}), kCodePageUtf8), "\xE4\xB8\xAD");
-    EXPECT_EQ(Utf16ToCodePage(ByteSet{}), "");
-    // A character code page 936 lacks turns into '?', GB18030 keeps it.
-    EXPECT_EQ(Utf16ToCodePage(Utf16({'a', 0x20AC + 0x100, 'b', 0})), "a?b");
-    const Text emoji = Utf16ToCodePage(Utf16({0xD83D, 0xDE00, 0}), kCodePageGb18030);
-    EXPECT_EQ(emoji.size(), 4U);
-    EXPECT_EQ(Utf16ToCodePage(CodePageToUtf16(emoji, kCodePageGb18030), kCodePageUtf8),
-              "\xF0\x9F\x98\x80");
-}
-
-TEST(CodePages, InvalidInputIsReplacedNeverOverrun) {
-    // A lone lead byte, an invalid pair and an unpaired surrogate.
-    EXPECT_EQ(AnsiToUtf8("a\xD6"), "a\xEF\xBF\xBD");
-    EXPECT_EQ(AnsiToUtf8("\xFF\xFF"
-                         "b")
-                  .back(),
-              'b');
-    EXPECT_EQ(Utf16ToCodePage(Utf16({'x', 0xD800, 'y', 0}), kCodePageUtf8), "x\xEF\xBF\xBDy");
-    EXPECT_EQ(Utf16ToCodePage(ByteSet{'q', 0, 'r'}), "q");  // odd trailing byte ignored
-    EXPECT_EQ(UrlEncodeUtf8("\xFF", false, true), "%EF%BF%BD");
+TEST(Encoding, CodePages) {
+    // Invalid input (a lone lead byte, an invalid pair, an unpaired surrogate) is replaced, and
+    // a character that 936 lacks becomes '?'. Units are read up to the first zero unit.
+    const ByteSet smile = Utf16({0xD83D, 0xDE00, 0});
+    // clang-format off
+    const std::pair<Text, Text> texts[] = {
+        {AnsiToUtf8("plain ascii"), "plain ascii"}, {AnsiToUtf8(kZhongWenGbk), kZhongWenUtf8},
+        {AnsiToUtf8(""), ""}, {AnsiToUtf8("a\xD6"), "a\xEF\xBF\xBD"},
+        {AnsiToUtf8("\xFF\xFF" "b"), "\xEF\xBF\xBD\xEF\xBF\xBD" "b"},
+        {Utf16ToCodePage(Utf16({0x4E2D, 0x6587, 0})), kZhongWenGbk},  // the ANSI page by default
+        {Utf16ToCodePage(Utf16({'o', 'k', 0, 'x'}), kCodePageUtf8), "ok"},
+        {Utf16ToCodePage(Utf16({0x4E2D}), kCodePageUtf8), "\xE4\xB8\xAD"},
+        {Utf16ToCodePage(ByteSet{}), ""}, {Utf16ToCodePage(ByteSet{'q', 0, 'r'}), "q"},
+        {Utf16ToCodePage(Utf16({'a', 0x20AC + 0x100, 'b', 0})), "a?b"},
+        {Utf16ToCodePage(Utf16({'x', 0xD800, 'y', 0}), kCodePageUtf8), "x\xEF\xBF\xBDy"},
+        {Utf16ToCodePage(Utf16({0xE9, 0}), 1252), "\xE9"},  // other code pages by their number
+        {Utf16ToCodePage(smile, kCodePageUtf8), "\xF0\x9F\x98\x80"},
+        {Utf16ToCodePage(smile, kCodePageGb18030), "\x94\x39\xFC\x36"},
+        {Utf16ToCodePage(CodePageToUtf16("\x94\x39\xFC\x36", kCodePageGb18030), kCodePageUtf8),
+         "\xF0\x9F\x98\x80"}};
+    // The UTF-16 result is sized for the ANSI reading of the text: "\xE4\xB8\xAD" is one pair
+    // and an invalid byte there, one unit in UTF-8 (the default).
+    const std::pair<ByteSet, ByteSet> units[] = {
+        {CodePageToUtf16(kZhongWenGbk, kCodePageGbk), Utf16({0x4E2D, 0x6587, 0})},
+        {CodePageToUtf16("a", 0), Utf16({'a', 0})},  // 0 is the ANSI page
+        {CodePageToUtf16("\xE4\xB8\xAD"), Utf16({0x4E2D, 0, 0})}, {CodePageToUtf16(""), {}}};
+    // clang-format on
+    for (const auto& [actual, expected] : texts) {
+        EXPECT_EQ(actual, expected);
+    }
+    for (const auto& [actual, expected] : units) {
+        EXPECT_EQ(actual, expected);
+    }
 }
 
 }  // namespace

@@ -1,0 +1,237 @@
+// The text rules as tables of (input, expected) rows from the rules' own examples. The search,
+// split and space rows also hold the naive reference (which the fuzz harnesses compare the
+// library with) to the same examples, and a sweep compares the two on every small text.
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "fuzz/reference.h"
+#include "text/extract.h"
+#include "text/find.h"
+#include "text/numbers.h"
+#include "text/runtime_error.h"
+#include "text/spaces.h"
+
+namespace tarnwick {
+namespace {
+
+using namespace tarnwick::fuzz;
+
+// A long ASCII run, a pair whose second byte is 'a', more ASCII, a real 'a': the word-wise skip
+// over plain runs must stop at the pair and still step over it whole.
+// clang-format off
+const std::string kLong = std::string(1000, 'x') + "\xC4" "a" + std::string(40, 'y') + "a";
+// clang-format on
+const std::string kLongCut = kLong.substr(0, kLong.size() - 1);
+
+TEST(TextRules, CutsCodesBytesAndNumbers) {
+    // clang-format off
+    const std::pair<Text, Text> texts[] = {
+        {TextLeft("abc", 5), "abc"}, {TextLeft("abc", 0), ""}, {TextLeft("abc", -3), ""},
+        {TextRight("abc", 0), ""}, {TextRight("abc", 2), "bc"}, {TextRight("abc", 9), "abc"},
+        {TextMid("abcdef", 3, 100), "cdef"}, {TextMid("abcdef", 7, 1), ""},
+        {TextMid("abcdef", 0, 2), ""}, {TextMid("abcdef", 6, 1), "f"},
+        {TextLeft("\xD6\xD0\xCE\xC4", 3), "\xD6\xD0\xCE"}, {CharFromCode(0), ""},
+        {CharFromCode(0xC4), "\xC4"}, {SpaceText(3), "   "}, {SpaceText(-1), ""},
+        {ToHexText(10), "A"}, {ToHexText(255), "FF"}, {ToHexText(0), "0"},
+        {ToHexText(-1), "FFFFFFFF"}, {ToText(ByteSet{0x61, 0, 0x62}), "a"},
+        {ToText(ByteSet{0x61, 0x62}), "ab"}};
+    // clang-format on
+    for (const auto& [actual, expected] : texts) {
+        EXPECT_EQ(actual, expected);
+    }
+    const ByteSet five{1, 2, 3, 4, 5};
+    // clang-format off
+    const std::pair<ByteSet, ByteSet> bytes[] = {
+        {ToByteSet(""), {}}, {ToByteSet("ab"), {0x61, 0x62}}, {ByteSetMid(five, 4, 10), {4, 5}},
+        {ByteSetMid(five, -3, 2), {1, 2}}, {ByteSetMid(five, 9, 2), {}},
+        {ByteSetMid(five, 2, -1), {}}, {ZeroByteSet(0), {}}, {ZeroByteSet(2), {0, 0}}};
+    // clang-format on
+    for (const auto& [actual, expected] : bytes) {
+        EXPECT_EQ(actual, expected);
+    }
+    // The last two: empty results hold no storage.
+    // clang-format off
+    const std::pair<double, double> numbers[] = {
+        {TextLength("\xD6\xD0x"), 3}, {TextCode("\xC4z"), -60}, {TextCode("az", 2), 'z'},
+        {TextCode("az", 0), 0}, {TextCode("az", 3), 0}, {ToByte(0x1FF), 0xFF},
+        {ByteSetLength(ZeroByteSet(4)), 4}, {BitAnd(0xFF, 0x0F, {0x3}), 0x3},
+        {ShiftLeft(1, 33), 2}, {ShiftRight(-8, 1), -4}, {ShiftRight(-1, 32), -1},
+        {Remainder(7, 3), 1}, {Remainder(-7, 3), -1}, {Remainder(17, 10, {4}), 3},
+        {static_cast<double>(ZeroByteSet(-2).capacity()), 0},
+        {static_cast<double>(ByteSetMid(five, 9, 2).capacity()), 0}};
+    // clang-format on
+    for (const auto& [actual, expected] : numbers) {
+        EXPECT_EQ(actual, expected);
+    }
+}
+
+TEST(TextRules, Find) {
+    struct Row {
+        std::string_view text, search;
+        int start;
+        bool ignoreCase;
+        int expected;
+    };
+    // Then: folding is ASCII only; an 'a' as second byte is no match, unless the start makes it
+    // a first byte; a match may end inside a pair; a lone lead byte at the end stops the search.
+    // clang-format off
+    const Row rows[] = {
+        {"abc", "", 1, false, 1}, {"", "", 1, false, -1}, {"abc", "", 10, false, -1},
+        {"abc", "a", 0, false, 1}, {"abc", "a", -5, false, 1}, {"abc", "B", 1, false, -1},
+        {"abc", "B", 1, true, 2}, {"abcabc", "abc", 2, false, 4}, {"abc", "abcd", 1, false, -1},
+        {"xx\xD6\xD0yy", "\xD6\xD0", 1, false, 3}, {"\xC4\xE4", "\xE4\xE4", 1, true, -1},
+        {"\xC4" "aa", "a", 1, false, 3}, {"\xC4" "a", "a", 1, false, -1},
+        {"\xC4" "a", "a", 2, false, 2}, {"x\xD6\xD0", "x\xD6", 1, false, 1},
+        {"ab\xD6", "z", 1, false, -1}, {"ab\xD6", "\xD6", 1, false, 3},
+        {kLong, "a", 1, false, static_cast<int>(kLong.size())},
+        {kLong, "A", 1, true, static_cast<int>(kLong.size())}};
+    // clang-format on
+    for (const Row& r : rows) {
+        EXPECT_EQ(TextFind(r.text, r.search, r.start, r.ignoreCase), r.expected) << r.text;
+        EXPECT_EQ(RefTextFind(r.text, r.search, r.start, r.ignoreCase), r.expected) << r.text;
+    }
+    EXPECT_EQ(TextFind("abc", "B"), -1);  // the defaults: from the first byte, case matters
+}
+
+TEST(TextRules, Replace) {
+    struct Row {
+        std::string_view text, search, replacement;
+        int start, count;
+        bool caseSensitive;
+        std::string_view expected;
+    };
+    // Then: no overlaps and no second search; the second byte of a pair is never a match (a
+    // character ending in 0x5C stays whole); a lone lead byte that the scan reaches is dropped.
+    // clang-format off
+    const Row rows[] = {
+        {"aXbXc", "X", "", 1, -1, true, "abc"}, {"aXbXc", "X", "", 1, 1, true, "abXc"},
+        {"aXbXc", "X", "", 3, -1, true, "aXbc"}, {"axbXc", "X", "-", 1, -1, false, "a-b-c"},
+        {"axbXc", "X", "-", 1, 0, false, "axbXc"}, {"abc", "", "z", 1, -1, true, "abc"},
+        {"abc", "b", "z", 9, -1, true, "abc"}, {"aaaa", "aa", "a", 1, -1, true, "aa"},
+        {"\xD5\x5C\\/", "\\", "", 1, -1, true, "\xD5\x5C/"},
+        {"\xC4" "aa", "a", "b", 1, -1, true, "\xC4" "ab"}, {"ab\xD6", "b", "c", 1, -1, true, "ac"},
+        {"ab\xD6", "q", "c", 1, -1, true, "ab"}, {"ab\xD6", "qq", "c", 1, -1, true, "ab\xD6"},
+        {kLong, "a", "", 1, -1, true, kLongCut}};
+    // clang-format on
+    for (const Row& r : rows) {
+        const auto [text, search, with, start, count, exact, expected] = r;
+        EXPECT_EQ(TextReplace(text, search, with, start, count, exact), expected) << text;
+        EXPECT_EQ(RefTextReplace(text, search, with, start, count, exact), expected) << text;
+    }
+    EXPECT_EQ(TextReplace("axbXc", "X"), "axbc");  // the defaults: remove all, case matters
+}
+
+TEST(TextRules, Split) {
+    struct Row {
+        std::string_view text, separator;
+        std::optional<int> maxParts;
+        std::vector<std::string> expected;
+    };
+    // Then: a separator as second byte of a pair does not split; a lone lead byte at the end
+    // stays in the last piece.
+    // clang-format off
+    const Row rows[] = {
+        {"a,b", ",", {}, {"a", "b"}}, {",a", ",", {}, {"", "a"}}, {"a,,b", ",", {}, {"a", "", "b"}},
+        {"a,b,", ",", {}, {"a", "b"}}, {"a;b;", ";", {}, {"a", "b"}}, {";", ";", {}, {""}},
+        {"", ";", {}, {}}, {"a,b", "", {}, {"a,b"}}, {"a,b,c", ",", 2, {"a", "b"}},
+        {"a,b,c", ",", 3, {"a", "b", "c"}}, {"a,b,c", ",", 0, {}}, {"a,b,c", ",", -1, {}},
+        {"a\r\nb\r\n\r\nc", "\r\n", {}, {"a", "b", "", "c"}},
+        {"\xC4,x,y", ",", {}, {"\xC4,x", "y"}},
+        {"a,\xC4", ",", {}, {"a", "\xC4"}}, {kLong, "a", {}, {kLongCut}}};
+    // clang-format on
+    for (const Row& r : rows) {
+        const auto limit = r.maxParts ? std::optional<long>(*r.maxParts) : std::nullopt;
+        EXPECT_EQ(TextSplit(r.text, r.separator, r.maxParts), r.expected) << r.text;
+        EXPECT_EQ(RefTextSplit(r.text, r.separator, limit), r.expected) << r.text;
+    }
+    EXPECT_EQ(TextSplit("a,b"), (TextArray{"a", "b"}));  // the default separator
+}
+
+TEST(TextRules, SpacesAndExtraction) {
+    // Trim (true) or remove all: 0xA1 0xA1 across two characters is no space.
+    // clang-format off
+    const std::tuple<bool, std::string_view, std::string_view> spaces[] = {
+        {true, "\xA1\xA1\xA1\xA1x ", "x"}, {true, "  a b  ", "a b"}, {true, "a\xA1\xA1", "a"},
+        {true, "   ", ""}, {true, "", ""}, {true, "\xB0\xA1\xA1z", "\xB0\xA1\xA1z"},
+        {true, "ab\xD6", "ab"}, {true, "ab \xD6", "ab "}, {false, "a b c", "abc"},
+        {false, "n=\xA1\xA1v al", "n=val"}, {false, "\xB0\xA1\xA1\xA1", "\xB0\xA1"},
+        {false, "a \xD6", "a"}, {false, "", ""}};
+    // clang-format on
+    for (const auto& [trim, text, expected] : spaces) {
+        EXPECT_EQ(trim ? TrimSpaces(text) : RemoveAllSpaces(text), expected) << text;
+        EXPECT_EQ(trim ? RefTrimSpaces(text) : RefRemoveAllSpaces(text), expected) << text;
+    }
+    const std::string json = R"({"code":0,"short_url":"http:\/\/t.example\/ab","x":"y"})";
+    const std::string cookie = "Set-Cookie: a=1; path=/";
+    const std::string token = std::string(kQuoteToken);
+    const std::string link = R"(http:\/\/t.example\/ab)";
+    // Only the first left marker counts; an ignoreCase search finds either case.
+    // clang-format off
+    const std::pair<Text, std::string> extracted[] = {
+        {ExtractBetween(json, "short_url\":\"", "\""), link},
+        {ExtractBetween(json, "short_url" + token + ":" + token, token), link},
+        {ExtractBetween("a[b", "[", "]"), ""}, {ExtractBetween("a]b", "[", "]"), ""},
+        {ExtractBetween("ab]c", "", "]"), "ab"}, {ExtractBetween("a[b]c", "[", ""), ""},
+        {ExtractBetween("abc[", "[", "]"), ""}, {ExtractBetween("a[]c", "[", "]"), ""},
+        {ExtractBetween("[x\n]", "[", "]"), "x\n"}, {ExtractBetween("[a [b]", "[", "]"), "a [b"},
+        {ExtractBetween("<x>1</x><x>2</x>", "<x>", "<", 4), "2"},
+        {ExtractBetween(cookie, "SET-COOKIE:", ";", 0, true), " a=1"},
+        {ExtractBetween(cookie, "SET-COOKIE:", ";"), ""}};
+    // clang-format on
+    for (const auto& [actual, expected] : extracted) {
+        EXPECT_EQ(actual, expected);
+    }
+}
+
+// Every text of up to four characters from the interesting bytes (a letter in both cases, a
+// separator, a space, the full-width space byte, a lead byte), also behind a long plain run.
+TEST(TextRules, AgreeWithTheReferenceOnEverySmallText) {
+    std::vector<std::string> texts = {""};
+    for (std::size_t i = 0; texts[i].size() < 4; ++i) {
+        for (const char c : std::string("aA; \xA1\xD6")) {
+            texts.push_back(texts[i] + c);
+        }
+    }
+    const std::vector<std::string> searches(texts.begin(), texts.begin() + 43);  // up to 2 bytes
+    for (const std::string& small : texts) {
+        for (const std::string& t : {small, std::string(9, 'b') + small}) {
+            int wrong =
+                (TrimSpaces(t) != RefTrimSpaces(t)) + (RemoveAllSpaces(t) != RefRemoveAllSpaces(t));
+            for (const std::string& s : searches) {
+                for (const int start : {0, 2, 3, 11}) {
+                    wrong += TextFind(t, s, start, true) != RefTextFind(t, s, start, true);
+                    wrong += TextFind(t, s, start, false) != RefTextFind(t, s, start, false);
+                }
+                wrong +=
+                    TextReplace(t, s, "#", 2, -1, false) != RefTextReplace(t, s, "#", 2, -1, false);
+                wrong += TextReplace(t, s, "", 1, 1, true) != RefTextReplace(t, s, "", 1, 1, true);
+                wrong += TextSplit(t, s) != RefTextSplit(t, s, std::nullopt);
+                wrong += TextSplit(t, s, 2) != RefTextSplit(t, s, 2);
+                wrong +=
+                    ExtractBetween(t, s, ";", 0, true) != RefExtractBetween(t, s, ";", 0, true);
+            }
+            ASSERT_EQ(wrong, 0) << "library and reference disagree on \"" << t << "\"";
+        }
+    }
+}
+
+TEST(RuntimeError, DialogTextAndFatalRemainder) {
+    // "运行时出错!", "错误代码：", "错误信息：" and "载入启动窗口失败" in code page 936.
+    const std::string heading = "\xD4\xCB\xD0\xD0\xCA\xB1\xB3\xF6\xB4\xED!\r\n\r\n";
+    const std::string code = "\xB4\xED\xCE\xF3\xB4\xFA\xC2\xEB\xA3\xBA";
+    const std::string message = "\xB4\xED\xCE\xF3\xD0\xC5\xCF\xA2\xA3\xBA";
+    const std::string noWindow = "\xD4\xD8\xC8\xEB\xC6\xF4\xB6\xAF\xB4\xB0\xBF\xDA\xCA\xA7\xB0\xDC";
+    EXPECT_EQ(BuildRuntimeErrorText(6, "m"), heading + code + "6\r\n\r\n" + message + "m\r\n");
+    EXPECT_EQ(BuildRuntimeErrorText(0, noWindow), heading + message + noWindow + "\r\n");
+    EXPECT_EQ(BuildRuntimeErrorText(0, ""), heading);
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(Remainder(1, 0), testing::ExitedWithCode(255),
+                message + std::string(kDivideByZeroMessage));
+    EXPECT_EXIT(Remainder(9, 2, {0}), testing::ExitedWithCode(255), "");
+}
+
+}  // namespace
+}  // namespace tarnwick
