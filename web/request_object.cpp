@@ -2,7 +2,7 @@
 
 #include <atomic>
 
-#include "web/curl_request.h"
+#include "web/http_module.h"
 
 namespace tarnwick {
 
@@ -36,7 +36,12 @@ bool ObjectCreate(RequestObjectRef& object, std::string_view progId) {
     if (!EqualsIgnoreCase(progId, kRequestObjectProgId)) {
         return false;
     }
-    object = MakeCurlRequest();
+    // The HTTP client is loaded with the first object; without it there is no object.
+    const HttpModuleEntry* const module = ProgramHttpModule();
+    if (module == nullptr) {
+        return false;
+    }
+    object = module->makeRequest();
     return object != nullptr;
 }
 
