@@ -9,11 +9,13 @@
 #include <QIcon>
 #include <QKeyEvent>
 #include <QRegularExpression>
+#include <QPixmap>
 #include <QScreen>
 #include <QWindow>
 #include <limits>
 #include <string_view>
 
+#include "app/tarnwick_icon.xpm"
 #include "app/text_boundary.h"
 #include "shorten/hosts.h"
 #include "shorten/providers.h"
@@ -146,7 +148,9 @@ MainWindow::MainWindow() : QWidget(nullptr, kWindowFlags) {
     RegisterAppResources();
     setObjectName(QStringLiteral("MainWindow"));
     setWindowTitle(QString::fromUtf8(kTitle));
-    setWindowIcon(QIcon(QStringLiteral(":/DEFAULT_ICON")));
+    // Decoded straight from the compiled-in image: loading it as a file would read the MIME
+    // database and load the image-format plugins, for one small icon.
+    setWindowIcon(QIcon(QPixmap(tarnwick_icon)));
 
     // Button face behind everything, black captions; the edit boxes set their own colours.
     QPalette colours = palette();

@@ -1,10 +1,25 @@
 #include "app/text_boundary.h"
 
+#include <algorithm>
+
 #include "text/code_page.h"
 
 namespace tarnwick {
 
+namespace {
+
+bool IsPlainAscii(char16_t unit) {
+    return unit > 0 && unit < 0x80;
+}
+
+}  // namespace
+
+// Plain ASCII, the usual web address, is the same in both encodings: it needs no converter,
+// and so the window does not load one at start.
 Text TextFromQString(const QString& text) {
+    if (std::all_of(text.begin(), text.end(), [](QChar c) { return IsPlainAscii(c.unicode()); })) {
+        return text.toStdString();
+    }
     ByteSet utf16;
     utf16.reserve(static_cast<std::size_t>(text.size()) * 2 + 2);
     for (const QChar unit : text) {
@@ -18,6 +33,10 @@ Text TextFromQString(const QString& text) {
 }
 
 QString QStringFromText(std::string_view text) {
+    if (std::all_of(text.begin(), text.end(),
+                    [](char c) { return IsPlainAscii(static_cast<unsigned char>(c)); })) {
+        return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+    }
     const ByteSet utf16 = CodePageToUtf16(text, kCodePageGb18030);
     QString result;
     result.reserve(static_cast<qsizetype>(utf16.size() / 2));

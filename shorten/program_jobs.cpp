@@ -1,15 +1,17 @@
-// The program's own jobs: the real WebRequest and detached threads. Kept apart so that code
+// The program's own jobs: the real WebRequest and threads of their own. Kept apart so that code
 // driving ShortenJobs through its seams links without the network layer.
 #include <utility>
 
 #include "shorten/shorten_job.h"
+#include "shorten/worker_threads.h"
 
 namespace tarnwick {
 
 namespace {
 
+// Each click's job on a thread of its own beside the others, a parked one when there is one.
 bool StartThreadDetached(std::function<void()> routine) {
-    return StartThread(std::move(routine));
+    return ProgramWorkerThreads().Start(std::move(routine));
 }
 
 }  // namespace

@@ -3,7 +3,8 @@
 #include <atomic>
 
 #include "text/ascii.h"
-#include "web/curl_request.h"
+#include "web/http_module.h"
+#include "web/transfer_abandon.h"
 
 namespace tarnwick {
 
@@ -18,8 +19,11 @@ bool ObjectCreate(RequestObjectRef& object, std::string_view progId) {
     if (const RequestObjectFactory factory = objectFactory.load()) {
         object = factory(progId);
     } else if (EqualsIgnoringAsciiCase(progId, kRequestObjectProgId)) {
-        // ProgIDs, like the registry keys they name, ignore case.
-        object = MakeCurlRequest();
+        // ProgIDs, like the registry keys they name, ignore case. The HTTP client is loaded
+        // with the first object; without it there is no object.
+        if (const HttpModuleEntry* const module = ProgramHttpModule()) {
+            object = module->makeRequest();
+        }
     }
     if (object == nullptr) {
         return false;

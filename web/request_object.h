@@ -70,8 +70,9 @@ void ObjectRelease(RequestObjectRef& object);
 using RequestObjectFactory = RequestObjectRef (*)(std::string_view progId);
 RequestObjectFactory SetRequestObjectFactory(RequestObjectFactory factory);
 
-// The process-wide set-up of the HTTP client: safe to call from any thread, any number of times;
-// ObjectCreate calls it too. The program calls it at start, before any worker runs.
+// The process-wide set-up of the HTTP client, which loads it: safe to call from any thread, any
+// number of times; ObjectCreate does it too. The program calls it at the first Generate click,
+// before that click's worker runs.
 void PrepareWebAccess();
 
 }  // namespace tarnwick

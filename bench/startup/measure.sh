@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Start-up time (process start to first window painted) and resident memory once idle, for
-# tarnwick and for a minimal Qt Widgets window built in the same tree, medians of RUNS runs
-# under Xvfb. The programs take turns, so a busy machine slows them alike.
-# Usage: bench/startup/measure.sh BUILD_DIR   (RUNS=9 by default)
+# tarnwick and for the yardstick window built in the same tree (same size, controls and
+# captions, nothing else), medians of RUNS runs under Xvfb. The programs take turns, and which
+# goes first alternates, so a busy machine slows them alike.
+# Usage: bench/startup/measure.sh BUILD_DIR   (RUNS=15 by default)
 set -euo pipefail
 
 BUILD="$(realpath "$1")"
-RUNS="${RUNS:-9}"
+RUNS="${RUNS:-15}"
 PROBE="$BUILD/bench/startup/libtarnwick_startup_probe.so"
 MINIMAL="$BUILD/bench/startup/tarnwick_minimal_window"
 
@@ -32,22 +33,26 @@ once() {
 median() { sort -n "$1" | awk '{v[NR] = $1} END {print v[int((NR + 1) / 2)]}'; }
 
 for run in $(seq 0 "$RUNS"); do
-    once tarnwick "$BUILD/app/tarnwick"
-    once minimal "$MINIMAL"
-    once caption "$MINIMAL" caption
+    if [ $((run % 2)) -eq 0 ]; then
+        once tarnwick "$BUILD/app/tarnwick"
+        once minimal "$MINIMAL"
+    else
+        once minimal "$MINIMAL"
+        once tarnwick "$BUILD/app/tarnwick"
+    fi
     if [ "$run" -eq 0 ]; then # the first round only warms the file cache
         rm -f "$WORK"/*.us "$WORK"/*.kb
     fi
 done
 
+# The spread (lowest and highest run) shows how noisy the machine was.
+spread() { sort -n "$1" | awk -v scale="$2" 'NR == 1 {lo = $1} {hi = $1} END {printf "%.1f-%.1f", lo / scale, hi / scale}'; }
 awk -v runs="$RUNS" \
     -v au="$(median "$WORK/tarnwick.us")" -v ak="$(median "$WORK/tarnwick.kb")" \
     -v mu="$(median "$WORK/minimal.us")" -v mk="$(median "$WORK/minimal.kb")" \
-    -v cu="$(median "$WORK/caption.us")" -v ck="$(median "$WORK/caption.kb")" 'BEGIN {
-    printf "start-up to first paint and idle resident memory, median of %d runs under Xvfb\n", runs
-    printf "  %-34s %8.1f ms %8.1f MiB\n", "tarnwick", au / 1000, ak / 1024
-    printf "  %-34s %8.1f ms %8.1f MiB\n", "minimal window", mu / 1000, mk / 1024
-    printf "  %-34s %8.1f ms %8.1f MiB\n", "minimal window + one Chinese label", cu / 1000, ck / 1024
-    printf "  %-34s %8.2fx    %8.2fx   (targets 1.3x, 1.2x)\n", "tarnwick / minimal", au / mu, ak / mk
-    printf "  %-34s %8.2fx    %8.2fx\n", "minimal + label / minimal", cu / mu, ck / mk
+    -v as="$(spread "$WORK/tarnwick.us" 1000)" -v ms="$(spread "$WORK/minimal.us" 1000)" 'BEGIN {
+    printf "start-up to first paint and idle resident memory, median of %d interleaved runs under Xvfb\n", runs
+    printf "  %-20s %8.1f ms (runs %s ms) %8.1f MiB\n", "tarnwick", au / 1000, as, ak / 1024
+    printf "  %-20s %8.1f ms (runs %s ms) %8.1f MiB\n", "yardstick window", mu / 1000, ms, mk / 1024
+    printf "  %-20s start-up %.3fx (target 1.08x), idle memory %.3fx (target 1.05x)\n", "tarnwick / yardstick", au / mu, ak / mk
 }'

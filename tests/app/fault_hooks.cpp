@@ -69,8 +69,26 @@ void RunAction(QWidget* window) {
                 }
             }).detach();
         }
+        if (action == "close-after-generate") {
+            window->findChild<QAbstractButton*>(QStringLiteral("按钮1"))->click();
+        }
         window->close();
     }
+}
+
+// Whether any of the HTTP client's libraries is mapped into the process.
+bool HttpStackMapped() {
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    if (!maps.open(QIODevice::ReadOnly)) {
+        return true;  // unknown counts against the program
+    }
+    const QByteArray text = maps.readAll();
+    for (const char* name : {"tarnwick_http", "libcurl", "libssl", "libcrypto", "libgnutls"}) {
+        if (text.contains(name)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 class Hooks final : public QObject {
@@ -110,6 +128,9 @@ bool WindowCreationFails() {
 
 void NoteExitHandlerRun() {
     Log(QStringLiteral("exit-handler"));
+    if (HttpStackMapped()) {
+        Log(QStringLiteral("http-stack-mapped"));
+    }
 }
 
 }  // namespace tarnwick::fault

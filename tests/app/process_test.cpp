@@ -38,7 +38,11 @@ class ProcessTest : public QObject {
                    QString::fromUtf8(message) + QStringLiteral("\\n");
         };
         const QString noMemory = dialog("分配 100 字节内存失败!");
+        // The HTTP client is loaded by the first Generate click, and never without one.
         QTest::newRow("close") << "close" << 0 << closed;
+        QTest::newRow("close after a click")
+            << "close-after-generate" << 0
+            << (closed + QStringList{QStringLiteral("http-stack-mapped")});
         QTest::newRow("close, worker still busy") << "close-with-worker" << 0 << closed;
         QTest::newRow("no memory") << "oom" << 255 << QStringList{shown, noMemory};
         QTest::newRow("no memory on a worker")
@@ -58,6 +62,11 @@ class ProcessTest : public QObject {
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         environment.insert(QStringLiteral("TARNWICK_TEST_ACTION"), action);
         environment.insert(QStringLiteral("TARNWICK_TEST_LOG"), logPath);
+        // A click's job goes to a closed loopback port and nowhere else.
+        environment.insert(QStringLiteral("http_proxy"), QStringLiteral("http://127.0.0.1:9"));
+        for (const char* name : {"no_proxy", "NO_PROXY", "all_proxy", "ALL_PROXY"}) {
+            environment.remove(QString::fromLatin1(name));
+        }
         QString standardError;
         QCOMPARE(Run(QStringLiteral(TARNWICK_FAULTY_EXE), environment, &standardError), exitCode);
         QFile file(logPath);

@@ -1,0 +1,15 @@
+// The one symbol the HTTP module exports; everything else in it stays private to it.
+#include "web/curl_request.h"
+#include "web/http_module.h"
+
+namespace {
+
+constexpr tarnwick::HttpModuleEntry kEntry{tarnwick::kHttpModuleVersion,
+                                           &tarnwick::PrepareWebAccess, &tarnwick::MakeCurlRequest};
+
+}  // namespace
+
+extern "C" __attribute__((visibility("default"))) const tarnwick::HttpModuleEntry*
+tarnwick_http_module() {
+    return &kEntry;
+}
