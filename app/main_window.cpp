@@ -8,7 +8,6 @@
 #include <QHash>
 #include <QIcon>
 #include <QKeyEvent>
-#include <QRegularExpression>
 #include <QPixmap>
 #include <QScreen>
 #include <QWindow>
@@ -219,7 +218,11 @@ void MainWindow::NameForAssistiveTechnology(const QHash<QString, QWidget*>& byNa
     const auto captionOf = [&byName](const char* label) {
         QString caption =
             qobject_cast<CaptionLabel*>(byName.value(QString::fromUtf8(label)))->Caption();
-        return caption.remove(QRegularExpression(QStringLiteral("[:：]$")));
+        // Plain string tests: a regular expression here would load PCRE2's matcher at start.
+        if (caption.endsWith(QLatin1Char(':')) || caption.endsWith(QChar(0xFF1A))) {
+            caption.chop(1);
+        }
+        return caption;
     };
     longLink_->setAccessibleName(captionOf("标签1"));
     shortLink_->setAccessibleName(captionOf("标签3"));
