@@ -50,6 +50,8 @@ class RequestObject {
 
     // Lets whoever started the request give it up while it runs: once check answers true, the
     // transfer ends as failed. Objects that cannot be interrupted ignore it.
+    // By value: the objects that can be interrupted keep their own copy.
+    // NOLINTNEXTLINE(performance-unnecessary-value-param)
     virtual void SetAbandonCheck(AbandonCheck /*check*/) {}
 };
 
