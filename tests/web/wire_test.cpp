@@ -128,16 +128,13 @@ TEST_F(Wire, RequestsCarryExactlyTheirLinesAndBody) {
     const RequestObjectRef object = NewObject();
     EXPECT_FALSE(object->SetRequestHeader("X-Early", "1"));
     ASSERT_TRUE(object->Open("GET", server.Url("/one"), false));
-    for (const auto& [name, value, accepted] : {std::tuple{"X-Empty", "", true},
-                                                {"accept", "text/html", true},
-                                                {"Accept", "*/*", true},
-                                                {"User-Agent", "me", true},
-                                                {"X-Bytes", "\xD6\xD0", true},
-                                                {"", "v", false},
-                                                {"Bad Name", "v", false},
-                                                {"X-Split", "a\r\nEvil: 1", false},
-                                                {"Content-Length", "9", false},
-                                                {"Transfer-Encoding", "chunked", false}}) {
+    // clang-format off
+    for (const auto& [name, value, accepted] : {
+             std::tuple{"X-Empty", "", true}, {"accept", "text/html", true}, {"Accept", "*/*", true},
+             {"User-Agent", "me", true}, {"X-Bytes", "\xD6\xD0", true}, {"", "v", false},
+             {"Bad Name", "v", false}, {"X-Split", "a\r\nEvil: 1", false},
+             {"Content-Length", "9", false}, {"Transfer-Encoding", "chunked", false}}) {
+        // clang-format on
         EXPECT_EQ(object->SetRequestHeader(name, value), accepted) << name;
     }
     ASSERT_TRUE(object->Send(std::string_view()));
