@@ -31,33 +31,26 @@ class RecordingObject final : public RequestObject {
     Text headers;
     int status = 0;
 
-    bool SetTimeouts(int a, int b, int c, int d) override {
-        return Record("SetTimeouts", a, b, c, d);
-    }
-    bool SetProxy(int setting, std::string_view server) override {
-        return Record("SetProxy", setting, server);
-    }
-    bool SetRequestHeader(std::string_view name, std::string_view value) override {
-        return Record("Header", name, value);
-    }
-    bool Open(std::string_view method, std::string_view url, bool async) override {
-        return Record("Open", method, url, async);
-    }
-    bool Option(int index, int value) override { return Record("Option", index, value); }
-    bool Send(std::string_view text) override { return Record("Send", text); }
-    bool Send(const ByteSet& bytes) override {
-        return Record("SendBytes", std::string(bytes.begin(), bytes.end()));
+    using V = std::string_view;
+    bool SetTimeouts(int a, int b, int c, int d) override { return Log("SetTimeouts", a, b, c, d); }
+    bool SetProxy(int setting, V server) override { return Log("SetProxy", setting, server); }
+    bool SetRequestHeader(V name, V value) override { return Log("Header", name, value); }
+    bool Open(V method, V url, bool async) override { return Log("Open", method, url, async); }
+    bool Option(int index, int value) override { return Log("Option", index, value); }
+    bool Send(V text) override { return Log("Send", text); }
+    bool Send(const ByteSet& b) override {
+        return Log("SendBytes", std::string(b.begin(), b.end()));
     }
     ByteSet ResponseBody() override {
-        Record("ResponseBody");
+        Log("ResponseBody");
         return {};
     }
-    Text GetAllResponseHeaders() override { return Record("Headers") ? headers : ""; }
-    int Status() override { return Record("Status") ? status : 0; }
+    Text GetAllResponseHeaders() override { return Log("Headers") ? headers : ""; }
+    int Status() override { return Log("Status") ? status : 0; }
 
   private:
     template <typename... Args>
-    bool Record(std::string_view name, const Args&... args) {
+    bool Log(std::string_view name, const Args&... args) {
         comHeldThroughout = comHeldThroughout && ComInitDepth() == 1;
         std::ostringstream call;
         call << std::boolalpha << name << '(';
@@ -229,15 +222,13 @@ TEST(WebRequest, CreationFailureAndEmptyObjectsGiveEmptyResults) {
     EXPECT_EQ(ComInitDepth(), 0);
 
     RequestObjectRef object;
-    EXPECT_FALSE(ObjectCreate(object, "MSXML2.XMLHTTP"));
-    EXPECT_EQ(object, nullptr);
-    EXPECT_TRUE(ObjectCreate(object, kRequestObjectProgId));
     RequestObjectRef second;
+    EXPECT_FALSE(ObjectCreate(object, "MSXML2.XMLHTTP") || object);
+    EXPECT_TRUE(ObjectCreate(object, kRequestObjectProgId));
     ObjectAssign(second, object);
     EXPECT_EQ(second.get(), object.get());
     ObjectRelease(second);
-    EXPECT_EQ(second, nullptr);
-    EXPECT_EQ(object.use_count(), 1);
+    EXPECT_TRUE(second == nullptr && object.use_count() == 1);
 }
 
 TEST(HeaderLines, NamesValuesTextBeforeAndSetCookies) {
