@@ -21,21 +21,13 @@ constexpr std::string_view kContentLength = "\r\nContent-Length: ";
 // Copies bytes both ways until either side ends or the server stops.
 void Pump(int a, int b, const StopSignal& stop) {
     std::array<char, std::size_t{64} * 1024> chunk{};
-    while (true) {
-        pollfd fds[3] = {{stop.Fd(), POLLIN, 0}, {a, POLLIN, 0}, {b, POLLIN, 0}};
-        if (::poll(fds, 3, -1) < 0 || fds[0].revents != 0) {
+    for (pollfd fds[3] = {{stop.Fd(), POLLIN, 0}, {a, POLLIN, 0}, {b, POLLIN, 0}};
+         ::poll(fds, 3, -1) > 0 && fds[0].revents == 0;) {
+        const int from = fds[1].revents != 0 ? a : b;
+        const ssize_t got = ::recv(from, chunk.data(), chunk.size(), 0);
+        if (got <= 0 || !SendAll(from == a ? b : a,
+                                 std::string_view(chunk.data(), static_cast<std::size_t>(got)))) {
             return;
-        }
-        for (int i = 1; i <= 2; ++i) {
-            if (fds[i].revents == 0) {
-                continue;
-            }
-            const ssize_t got = ::recv(fds[i].fd, chunk.data(), chunk.size(), 0);
-            if (got <= 0 ||
-                !SendAll(fds[3 - i].fd,
-                         std::string_view(chunk.data(), static_cast<std::size_t>(got)))) {
-                return;
-            }
         }
     }
 }

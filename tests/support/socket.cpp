@@ -13,23 +13,9 @@
 
 namespace tarnwick::test {
 
-Socket& Socket::operator=(Socket&& other) noexcept {
-    if (this != &other) {
-        Close();
-        fd_ = other.Release();
-    }
-    return *this;
-}
-
-int Socket::Release() {
-    const int fd = fd_;
-    fd_ = -1;
-    return fd;
-}
-
 void Socket::Close() {
     if (fd_ >= 0) {
-        ::close(Release());
+        ::close(std::exchange(fd_, -1));
     }
 }
 
@@ -46,13 +32,11 @@ Socket LoopbackSocket(int port, bool listen) {
     const int on = 1;
     // A fixed port stays usable while the last run's connections linger in TIME_WAIT.
     ::setsockopt(socket.Fd(), SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-    const bool ready =
-        listen ? ::bind(socket.Fd(), raw, sizeof address) == 0 && ::listen(socket.Fd(), 64) == 0
-               : ::connect(socket.Fd(), raw, sizeof address) == 0;
-    if (!ready) {
+    ::setsockopt(socket.Fd(), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    if (listen ? ::bind(socket.Fd(), raw, sizeof address) != 0 || ::listen(socket.Fd(), 64) != 0
+               : ::connect(socket.Fd(), raw, sizeof address) != 0) {
         socket.Close();
     }
-    ::setsockopt(socket.Fd(), IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
     return socket;
 }
 
@@ -69,9 +53,9 @@ Socket ConnectToLoopback(int port) {
 int LocalPort(const Socket& socket) {
     sockaddr_in address{};
     socklen_t size = sizeof address;
-    return ::getsockname(socket.Fd(), reinterpret_cast<sockaddr*>(&address), &size) == 0
-               ? ntohs(address.sin_port)
-               : -1;
+    const bool known =
+        ::getsockname(socket.Fd(), reinterpret_cast<sockaddr*>(&address), &size) == 0;
+    return known ? ntohs(address.sin_port) : -1;
 }
 
 bool SendAll(int fd, std::string_view bytes) {
@@ -96,11 +80,6 @@ StopSignal::StopSignal() : event_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
 void StopSignal::Raise() {
     const std::uint64_t one = 1;
     [[maybe_unused]] const ssize_t written = ::write(event_.Fd(), &one, sizeof one);
-}
-
-bool StopSignal::Raised() const {
-    pollfd probe{event_.Fd(), POLLIN, 0};
-    return ::poll(&probe, 1, 0) > 0;
 }
 
 WaitResult WaitReadable(int fd, const StopSignal& stop, std::chrono::milliseconds timeout) {

@@ -4,27 +4,28 @@
 
 #include <chrono>
 #include <string_view>
+#include <utility>
 
 namespace tarnwick::test {
 
 // Owns one file descriptor.
 class Socket {
   public:
-    Socket() = default;
-    explicit Socket(int fd) : fd_(fd) {}
+    explicit Socket(int fd = -1) : fd_(fd) {}
+    Socket(Socket&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+    // The descriptor this one held goes with other.
+    Socket& operator=(Socket&& other) noexcept {
+        std::swap(fd_, other.fd_);
+        return *this;
+    }
     ~Socket() { Close(); }
-    Socket(Socket&& other) noexcept : fd_(other.Release()) {}
-    Socket& operator=(Socket&& other) noexcept;
-    Socket(const Socket&) = delete;
-    Socket& operator=(const Socket&) = delete;
 
     int Fd() const { return fd_; }
     bool Valid() const { return fd_ >= 0; }
-    int Release();
     void Close();
 
   private:
-    int fd_ = -1;
+    int fd_;
 };
 
 // A listening socket on 127.0.0.1:port (0: a port the system chose); invalid on failure.
@@ -42,7 +43,6 @@ class StopSignal {
   public:
     StopSignal();
     void Raise();
-    bool Raised() const;
     int Fd() const { return event_.Fd(); }
 
   private:
