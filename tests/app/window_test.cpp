@@ -18,7 +18,6 @@
 #include "app/copy_action.h"
 #include "app/fatal_error.h"
 #include "app/main_window.h"
-#include "app/runtime.h"
 #include "app/text_boundary.h"
 #include "app/window_shorten_host.h"
 #include "app/window_system.h"
@@ -313,20 +312,8 @@ class WindowTest : public QObject {
         QCOMPARE(QStringFromText(jobs.LongLinkSnapshot()), typed);
     }
 
-    void exitHandlersAreListedOnceAndRunInOrder() {
-        static std::string calls;
-        RegisterExitHandler([] { calls += 'a'; });
-        const ExitHandler second = [] { calls += 'b'; };
-        RegisterExitHandler(second);
-        RegisterExitHandler(second);
-        RunExitHandlers();
-        RunExitHandlers();
-        QCOMPARE(calls, std::string("ab"));
-    }
-
     void errorTextsForTheDialogAndTheTerminal() {
-        const Text stackError =
-            TextFromQString(QStringLiteral("调用DLL命令后发现堆栈错误"));
+        const Text stackError = TextFromQString(QStringLiteral("调用DLL命令后发现堆栈错误"));
         QCOMPARE(
             ErrorDialogText(6, stackError),
             QStringLiteral("运行时出错!\n\n错误代码：6\n\n错误信息：调用DLL命令后发现堆栈错误\n"));
@@ -334,9 +321,8 @@ class WindowTest : public QObject {
                  QStringLiteral("运行时出错!\n\n错误信息：载入启动窗口失败\n"));
         // The heap-free composer agrees with the text layer, and stops at its buffer's end.
         std::array<char, 256> buffer;
-        for (const auto& [code, message] : {std::pair<int, Text>{6, stackError},
-                                            {0, Text(kLoadWindowFailed)},
-                                            {0, ""}}) {
+        for (const auto& [code, message] :
+             {std::pair<int, Text>{6, stackError}, {0, Text(kLoadWindowFailed)}, {0, ""}}) {
             QCOMPARE(Text(ComposeErrorText(code, message, buffer)),
                      BuildRuntimeErrorText(code, message));
         }
