@@ -53,7 +53,7 @@ void LogDialog(QMessageBox* box) {
 
 void RunAction(QWidget* window) {
     const std::string_view action = Action();
-    if (action == "oom") {
+    if (action == "oom" || action == "oom-in-report") {
         FailAnAllocationOnThisThread();
     } else if (action == "oom-worker") {
         std::thread(FailAnAllocationOnThisThread).detach();
@@ -103,6 +103,9 @@ class Hooks final : public QObject {
         if (auto* box = qobject_cast<QMessageBox*>(watched)) {
             QTimer::singleShot(0, box, [box] {
                 LogDialog(box);
+                if (Action() == "oom-in-report") {
+                    FailAnAllocationOnThisThread();  // the report itself fails
+                }
                 box->button(QMessageBox::Ok)->click();
             });
         } else if (watched->objectName() == QStringLiteral("MainWindow")) {

@@ -18,7 +18,6 @@
 #include "app/copy_action.h"
 #include "app/fatal_error.h"
 #include "app/main_window.h"
-#include "app/runtime.h"
 #include "app/text_boundary.h"
 #include "app/window_shorten_host.h"
 #include "app/window_system.h"
@@ -43,8 +42,11 @@ QString Press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
     return QApplication::focusWidget()->objectName();
 }
 
-void Click(const QWidget& window, const char* name) {
-    QTest::mouseClick(Find(window, name), Qt::LeftButton);
+QString Shown(const QWidget* control) {  // what the control shows as its caption or text
+    if (const auto* label = qobject_cast<const CaptionLabel*>(control)) {
+        return label->Caption();
+    }
+    return control->property(qobject_cast<const QGroupBox*>(control) ? "title" : "text").toString();
 }
 
 }  // namespace
@@ -53,6 +55,8 @@ class WindowTest : public QObject {
     Q_OBJECT
 
     std::unique_ptr<MainWindow> window_;  // a fresh one, shown and active, for every test
+
+    void Click(const char* name) { QTest::mouseClick(Find(*window_, name), Qt::LeftButton); }
 
   private slots:
     void init() {
@@ -63,50 +67,74 @@ class WindowTest : public QObject {
     }
     void cleanup() { window_.reset(); }
 
-    void controlsSitAtTheirPlacesWithTheirCaptions_data() {
-        QTest::addColumn<QString>("container");
-        QTest::addColumn<QRect>("clientRect");
-        QTest::addColumn<QString>("caption");  // null: a provider's name of 4 to 6 characters
-        const auto row = [](const char* name, const char* container, QRect rect, const char* text) {
-            QTest::newRow(name) << QString::fromUtf8(container) << rect
-                                << (text != nullptr ? QString::fromUtf8(text) : QString());
+    // Place, caption, and what a screen reader is told, of every control; nothing else is there.
+    void everyControlSitsAtItsPlaceWithItsCaption() {
+        using enum QAccessible::Role;
+        const struct {
+            const char *name, *container;
+            QRect clientRect;
+            const char *caption, *accessibleName;
+            QAccessible::Role role;
+        } rows[] = {
+            {"分组框1", "MainWindow", {10, 7, 353, 208}, "", "", Grouping},
+            {"标签4", "分组框1", {65, 183, 128, 24}, "", "状态", StatusBar},
+            {"标签2", "分组框1", {31, 183, 30, 24}, "状态：", "状态：", StaticText},
+            {"按钮2", "分组框1", {281, 183, 60, 25}, "复制", "复制", Button},
+            {"按钮1", "分组框1", {211, 183, 60, 25}, "生成", "生成", Button},
+            {"分组框3", "分组框1", {30, 84, 312, 92}, "URL", "URL", Grouping},
+            {"编辑框2", "分组框3", {79, 141, 240, 20}, "", "短链", EditableText},
+            {"编辑框1",
+             "分组框3",
+             {79, 108, 240, 20},
+             "https://www.iana.org/",
+             "长链",
+             EditableText},
+            {"标签1", "分组框3", {43, 108, 31, 24}, "长链:", "长链:", StaticText},
+            {"标签3", "分组框3", {43, 141, 33, 24}, "短链:", "短链:", StaticText},
+            {"分组框2", "分组框1", {30, 24, 312, 49}, "接口", "接口", Grouping},
+            {"单选框3",
+             "分组框2",
+             {102, 46, 60, 16},
+             TARNWICK_PROVIDER3_CAPTION,
+             nullptr,
+             RadioButton},
+            {"单选框2",
+             "分组框2",
+             {177, 46, 58, 16},
+             TARNWICK_PROVIDER2_CAPTION,
+             nullptr,
+             RadioButton},
+            {"单选框1",
+             "分组框2",
+             {43, 46, 48, 16},
+             TARNWICK_PROVIDER1_CAPTION,
+             nullptr,
+             RadioButton},
         };
-        row("分组框1", "MainWindow", {10, 7, 353, 208}, "");
-        row("标签4", "分组框1", {65, 183, 128, 24}, "");
-        row("标签2", "分组框1", {31, 183, 30, 24}, "状态：");
-        row("按钮2", "分组框1", {281, 183, 60, 25}, "复制");
-        row("按钮1", "分组框1", {211, 183, 60, 25}, "生成");
-        row("分组框3", "分组框1", {30, 84, 312, 92}, "URL");
-        row("编辑框2", "分组框3", {79, 141, 240, 20}, "");
-        row("编辑框1", "分组框3", {79, 108, 240, 20}, "https://www.iana.org/");
-        row("标签1", "分组框3", {43, 108, 31, 24}, "长链:");
-        row("标签3", "分组框3", {43, 141, 33, 24}, "短链:");
-        row("分组框2", "分组框1", {30, 24, 312, 49}, "接口");
-        row("单选框3", "分组框2", {102, 46, 60, 16}, nullptr);
-        row("单选框2", "分组框2", {177, 46, 58, 16}, nullptr);
-        row("单选框1", "分组框2", {43, 46, 48, 16}, nullptr);
-    }
-    void controlsSitAtTheirPlacesWithTheirCaptions() {
-        QFETCH(QString, container);
-        QFETCH(QRect, clientRect);
-        QFETCH(QString, caption);
-        const QWidget* control = Find(*window_, QTest::currentDataTag());
-        QCOMPARE(control->parentWidget()->objectName(), container);
-        QCOMPARE(QRect(control->mapTo(window_.get(), QPoint(0, 0)), control->size()), clientRect);
-        QVERIFY(control->isVisibleTo(window_.get()) && control->isEnabled());
-        const auto* label = qobject_cast<const CaptionLabel*>(control);
-        const bool box = qobject_cast<const QGroupBox*>(control) != nullptr;
-        const QString shown = label != nullptr
-                                  ? label->Caption()
-                                  : control->property(box ? "title" : "text").toString();
-        if (caption.isNull()) {
-            QVERIFY2(shown.size() >= 4 && shown.size() <= 6, qPrintable(shown));
-        } else {
-            QCOMPARE(shown, caption);
+        for (const auto& row : rows) {
+            QWidget* control = Find(*window_, row.name);
+            QCOMPARE(control->parentWidget()->objectName(), QString::fromUtf8(row.container));
+            QCOMPARE(QRect(control->mapTo(window_.get(), QPoint(0, 0)), control->size()),
+                     row.clientRect);
+            QVERIFY(control->isVisibleTo(window_.get()) && control->isEnabled());
+            QCOMPARE(Shown(control), QString::fromUtf8(row.caption));
+            QAccessibleInterface* reader = QAccessible::queryAccessibleInterface(control);
+            QCOMPARE(reader->role(), row.role);
+            QCOMPARE(reader->text(QAccessible::Name),
+                     QString::fromUtf8(row.accessibleName ? row.accessibleName : row.caption));
+            // Edit boxes, buttons and radio buttons take the focus; labels and groups do not.
+            QCOMPARE(control->focusPolicy() != Qt::NoFocus,
+                     row.role == EditableText || row.role == Button || row.role == RadioButton);
+        }
+        QCOMPARE(window_->findChildren<QWidget*>().size(), std::size(rows));
+        for (const char* caption :
+             {TARNWICK_PROVIDER1_CAPTION, TARNWICK_PROVIDER2_CAPTION, TARNWICK_PROVIDER3_CAPTION}) {
+            QVERIFY(QString::fromUtf8(caption).size() >= 4 &&
+                    QString::fromUtf8(caption).size() <= 6);
         }
     }
 
-    void windowIsFixedCentredAndTitled() {
+    void windowIsFixedCentredTitledAndStartsAsIntended() {
         const MainWindow& window = *window_;
         // The outer size includes the frame the platform reports (offscreen: 2 pixels a side).
         QCOMPARE(window.frameGeometry().size(), QSize(380, 250));
@@ -123,42 +151,18 @@ class WindowTest : public QObject {
         QVERIFY(!QIcon(QStringLiteral(":/DEFAULT_ICON")).isNull() && !window.windowIcon().isNull());
         QCOMPARE(window.palette().color(QPalette::Window),
                  window.palette().color(QPalette::Button));
+        QCOMPARE(Find<QLineEdit>(window, "编辑框1")->cursorPosition(), 0);
+        QCOMPARE(window.SelectedProvider(), 1);
+        QVERIFY(!Find<QRadioButton>(window, "单选框2")->isChecked() &&
+                !Find<QRadioButton>(window, "单选框3")->isChecked());
+        QCOMPARE(Find<CaptionLabel>(window, "标签4")->Colour(), QColor(255, 0, 0));
+        QCOMPARE(Find<CaptionLabel>(window, "标签2")->Colour(), QColor(Qt::black));
+        QVERIFY(!Find<QPushButton>(window, "按钮1")->isDefault());
     }
 
-    // What a screen reader is told of every control, and that it hears a new status caption.
-    void assistiveTechnologyReadsEveryControlAndHearsTheStatus() {
-        struct Row {
-            const char* control;
-            QAccessible::Role role;
-            const char* name;
-        };
-        const Row rows[] = {
-            {"分组框1", QAccessible::Grouping, ""},
-            {"分组框2", QAccessible::Grouping, "接口"},
-            {"单选框1", QAccessible::RadioButton, TARNWICK_PROVIDER1_CAPTION},
-            {"单选框2", QAccessible::RadioButton, TARNWICK_PROVIDER2_CAPTION},
-            {"单选框3", QAccessible::RadioButton, TARNWICK_PROVIDER3_CAPTION},
-            {"分组框3", QAccessible::Grouping, "URL"},
-            {"标签1", QAccessible::StaticText, "长链:"},
-            {"编辑框1", QAccessible::EditableText, "长链"},
-            {"标签3", QAccessible::StaticText, "短链:"},
-            {"编辑框2", QAccessible::EditableText, "短链"},
-            {"按钮1", QAccessible::Button, "生成"},
-            {"按钮2", QAccessible::Button, "复制"},
-            {"标签2", QAccessible::StaticText, "状态："},
-            {"标签4", QAccessible::StatusBar, "状态"},
-        };
-        for (const Row& row : rows) {
-            QAccessibleInterface* control =
-                QAccessible::queryAccessibleInterface(Find(*window_, row.control));
-            QVERIFY2(control != nullptr, row.control);
-            QCOMPARE(control->role(), row.role);
-            QCOMPARE(control->text(QAccessible::Name), QString::fromUtf8(row.name));
-        }
-        QCOMPARE(window_->findChildren<QWidget*>().size(), std::size(rows));
-
-        // Events reach assistive technology only through an active bridge: AT-SPI on xcb (the
-        // app_window_accessibility test), which comes up once the bus has answered.
+    // Events reach assistive technology only through an active bridge: AT-SPI on xcb (the
+    // app_window_accessibility test), which comes up once the bus has answered.
+    void screenReaderHearsTheStatus() {
         const int bridgeWait =
             qEnvironmentVariableIsSet("QT_LINUX_ACCESSIBILITY_ALWAYS_ON") ? 5000 : 0;
         if (!QTest::qWaitFor([] { return QAccessible::isActive(); }, bridgeWait)) {
@@ -167,7 +171,6 @@ class WindowTest : public QObject {
         QAccessibleInterface* status =
             QAccessible::queryAccessibleInterface(Find(*window_, "标签4"));
         QVERIFY(!status->text(QAccessible::Description).isEmpty());
-
         static std::vector<std::pair<QAccessible::Event, QString>> heard;
         heard.clear();
         const auto previous = QAccessible::installUpdateHandler([](QAccessibleEvent* event) {
@@ -182,27 +185,11 @@ class WindowTest : public QObject {
         window_->SetStatus(TextFromQString(QStringLiteral("生成短链接成功！")));
         window_->SetStatus(TextFromQString(QStringLiteral("生成短链接成功！")));  // no change
         QAccessible::installUpdateHandler(previous);
-        QCOMPARE(heard.size(), std::size_t{1});
-        QCOMPARE(heard[0],
-                 std::make_pair(QAccessible::TextUpdated, QStringLiteral("生成短链接成功！")));
+        QCOMPARE(heard, (std::vector{std::make_pair(QAccessible::TextUpdated,
+                                                    QStringLiteral("生成短链接成功！"))}));
         QCOMPARE(status->text(QAccessible::Name), QStringLiteral("状态"));
         QCOMPARE(status->textInterface()->text(0, status->textInterface()->characterCount()),
                  QStringLiteral("生成短链接成功！"));
-    }
-
-    void initialState() {
-        QCOMPARE(Find<QLineEdit>(*window_, "编辑框1")->cursorPosition(), 0);
-        QCOMPARE(window_->SelectedProvider(), 1);
-        QVERIFY(!Find<QRadioButton>(*window_, "单选框2")->isChecked() &&
-                !Find<QRadioButton>(*window_, "单选框3")->isChecked());
-        QCOMPARE(Find<CaptionLabel>(*window_, "标签4")->Colour(), QColor(255, 0, 0));
-        QCOMPARE(Find<CaptionLabel>(*window_, "标签2")->Colour(), QColor(Qt::black));
-        QVERIFY(!Find<QPushButton>(*window_, "按钮1")->isDefault());
-        for (const QWidget* control : window_->findChildren<QWidget*>()) {
-            const bool takesFocus = qobject_cast<const QLineEdit*>(control) != nullptr ||
-                                    qobject_cast<const QAbstractButton*>(control) != nullptr;
-            QCOMPARE(control->focusPolicy() != Qt::NoFocus, takesFocus);
-        }
     }
 
     void tabAndArrowsFollowTheWindowOrder() {
@@ -220,40 +207,42 @@ class WindowTest : public QObject {
                  QStringLiteral("单选框3 单选框2 按钮2 按钮1 编辑框2 编辑框1 单选框1"));
         QCOMPARE(window_->SelectedProvider(), 1);
         // Arrows select and focus in number order, not by geometry, and wrap.
-        const std::array keys{Qt::Key_Right, Qt::Key_Down, Qt::Key_Right, Qt::Key_Left, Qt::Key_Up};
-        const std::array radios{2, 3, 1, 3, 2};
-        for (std::size_t i = 0; i < keys.size(); ++i) {
-            QCOMPARE(Press(keys[i]), QStringLiteral("单选框%1").arg(radios[i]));
-            QCOMPARE(window_->SelectedProvider(), radios[i]);
+        const std::pair<Qt::Key, int> arrows[] = {{Qt::Key_Right, 2},
+                                                  {Qt::Key_Down, 3},
+                                                  {Qt::Key_Right, 1},
+                                                  {Qt::Key_Left, 3},
+                                                  {Qt::Key_Up, 2}};
+        for (const auto& [key, radio] : arrows) {
+            QCOMPARE(Press(key), QStringLiteral("单选框%1").arg(radio));
+            QCOMPARE(window_->SelectedProvider(), radio);
         }
     }
 
     void radiosExcludeEachOtherAndButtonsRunTheirBoundRoutines() {
         int generate = 0;
-        Click(*window_, "按钮1");  // nothing bound yet
+        Click("按钮1");  // nothing bound yet
         window_->BindGenerateClick([&generate] { ++generate; });
-        Click(*window_, "单选框3");
-        QCOMPARE(window_->SelectedProvider(), 3);
-        QVERIFY(!Find<QRadioButton>(*window_, "单选框1")->isChecked());
-        Click(*window_, "单选框2");
-        QCOMPARE(window_->SelectedProvider(), 2);
-        QVERIFY(!Find<QRadioButton>(*window_, "单选框3")->isChecked());
+        for (const auto& [radio, other, selected] :
+             {std::tuple{"单选框3", "单选框1", 3}, {"单选框2", "单选框3", 2}}) {
+            Click(radio);
+            QCOMPARE(window_->SelectedProvider(), selected);
+            QVERIFY(!Find<QRadioButton>(*window_, other)->isChecked());
+        }
         QCOMPARE(generate, 0);
-        Click(*window_, "按钮1");
+        Click("按钮1");
         QCOMPARE(generate, 1);
 
         // Copy takes whatever 编辑框2 holds: a set link, typed text, nothing.
         window_->BindCopyClick([this] { OnCopyClicked(*window_); });
         auto* shortLink = Find<QLineEdit>(*window_, "编辑框2");
-        auto* status = Find<CaptionLabel>(*window_, "标签4");
         const auto copy = [&] {  // the status line, then the clipboard
-            status->SetCaption(QString());
-            Click(*window_, "按钮2");
-            return status->Caption() + QLatin1Char('|') +
-                   QGuiApplication::clipboard()->text(QClipboard::Clipboard);
+            Find<CaptionLabel>(*window_, "标签4")->SetCaption(QString());
+            Click("按钮2");
+            return Shown(Find(*window_, "标签4")) + QLatin1Char('|') +
+                   QGuiApplication::clipboard()->text();
         };
-        window_->SetShortLink("http://a.test/Xy7");
-        QCOMPARE(copy(), QStringLiteral("复制短链成功！|http://a.test/Xy7"));
+        window_->SetShortLink("http://s.example/Xy7");
+        QCOMPARE(copy(), QStringLiteral("复制短链成功！|http://s.example/Xy7"));
         shortLink->clear();
         QTest::keyClicks(shortLink, QStringLiteral("typed "));
         QTest::sendKeyEvent(QTest::Click, shortLink, Qt::Key_unknown, QStringLiteral("短链"),
@@ -264,11 +253,10 @@ class WindowTest : public QObject {
     }
 
     void editBoxesKeepLongTextsWholeAndShowTheirStart() {
-        const QString link = QStringLiteral("http://a.test/") + QString(40000, QLatin1Char('x'));
+        const QString link = QStringLiteral("http://s.example/") + QString(40000, QLatin1Char('x'));
         window_->SetShortLink(TextFromQString(link));
-        auto* shortLink = Find<QLineEdit>(*window_, "编辑框2");
-        QCOMPARE(shortLink->text(), link);
-        QCOMPARE(shortLink->cursorPosition(), 0);
+        QCOMPARE(Find<QLineEdit>(*window_, "编辑框2")->text(), link);
+        QCOMPARE(Find<QLineEdit>(*window_, "编辑框2")->cursorPosition(), 0);
         QGuiApplication::clipboard()->setText(link);
         for (const char* name : {"编辑框1", "编辑框2"}) {
             auto* box = Find<QLineEdit>(*window_, name);
@@ -306,8 +294,10 @@ class WindowTest : public QObject {
         QVERIFY(!ranOnGui);
         QCoreApplication::processEvents();
         QVERIFY(ranOnGui);
-        jobs.SetShortLink("http://c.test/1");
-        QCOMPARE(Find<QLineEdit>(*window_, "编辑框2")->text(), QStringLiteral("http://c.test/1"));
+        jobs.SetShortLink("http://s.example/1");
+        jobs.SetStatus(Text(kCopySucceeded));
+        QCOMPARE(Find<QLineEdit>(*window_, "编辑框2")->text() + Shown(Find(*window_, "标签4")),
+                 QStringLiteral("http://s.example/1复制短链成功！"));
         Find<QRadioButton>(*window_, "单选框3")->setChecked(true);
         QCOMPARE(jobs.SelectedProvider(), 3);
         // Once the window is gone, late work from a worker is dropped, not run on a dead window.
@@ -322,21 +312,8 @@ class WindowTest : public QObject {
         QCOMPARE(QStringFromText(jobs.LongLinkSnapshot()), typed);
     }
 
-    void exitHandlersAreListedOnceAndRunInOrder() {
-        static std::string calls;
-        RegisterExitHandler([] { calls += 'a'; });
-        const ExitHandler second = [] { calls += 'b'; };
-        RegisterExitHandler(second);
-        RegisterExitHandler(second);
-        RunExitHandlers();
-        RunExitHandlers();
-        QCOMPARE(calls, std::string("ab"));
-    }
-
     void errorTextsForTheDialogAndTheTerminal() {
-        const Text stackError =
-            "\xB5\xF7\xD3\xC3\x44\x4C\x4C\xC3\xFC\xC1\xEE\xBA\xF3\xB7\xA2"
-            "\xCF\xD6\xB6\xD1\xD5\xBB\xB4\xED\xCE\xF3";  // "调用DLL命令后发现堆栈错误"
+        const Text stackError = TextFromQString(QStringLiteral("调用DLL命令后发现堆栈错误"));
         QCOMPARE(
             ErrorDialogText(6, stackError),
             QStringLiteral("运行时出错!\n\n错误代码：6\n\n错误信息：调用DLL命令后发现堆栈错误\n"));
@@ -356,13 +333,18 @@ class WindowTest : public QObject {
     }
 
     void windowSystemIsLookedForBeforeQtStarts() {
-        // QT_QPA_PLATFORM, DISPLAY, WAYLAND_DISPLAY: a display server is needed and named?
-        QVERIFY(!WindowSystemNamed("", "", ""));
-        QVERIFY(WindowSystemNamed("", ":0", "") && WindowSystemNamed("", "", "wayland-0"));
-        QVERIFY(!WindowSystemNamed("xcb:nograb", "", "") &&
-                !WindowSystemNamed("wayland-egl", "", ""));
-        QVERIFY(WindowSystemNamed("offscreen", "", "") &&
-                WindowSystemNamed("xcb;offscreen", "", ""));
+        // QT_QPA_PLATFORM, DISPLAY, WAYLAND_DISPLAY: is a display server needed and named?
+        const std::tuple<const char*, const char*, const char*, bool> rows[] = {
+            {"", "", "", false},
+            {"", ":0", "", true},
+            {"", "", "wayland-0", true},
+            {"xcb:nograb", "", "", false},
+            {"wayland-egl", "", "", false},
+            {"offscreen", "", "", true},
+            {"xcb;offscreen", "", "", true}};
+        for (const auto& [platform, display, wayland, named] : rows) {
+            QCOMPARE(WindowSystemNamed(platform, display, wayland), named);
+        }
     }
 };
 

@@ -13,31 +13,27 @@
 
 #include "shorten/shorten_host.h"
 #include "shorten/shorten_job.h"
-#include "text/values.h"
 
 namespace tarnwick {
 
 class FakeShortenHost : public ShortenHost {
   public:
-    // Read and written on the thread that runs the tasks.
-    int provider = 1;
-    std::vector<Text> statuses;
+    int provider = 1;            // read on the thread that runs the tasks,
+    std::vector<Text> statuses;  // and these two written there
     std::vector<Text> links;
 
-    // Any thread, like the window's locked copy of the long-link box.
-    void SetLongLink(Text link) {
-        std::lock_guard lock(mutex_);
+    void SetLongLink(Text link) {  // any thread, like the window's locked copy of 编辑框1
+        const std::lock_guard lock(mutex_);
         longLink_ = std::move(link);
     }
     Text LongLinkSnapshot() const override {
-        std::lock_guard lock(mutex_);
+        const std::lock_guard lock(mutex_);
         return longLink_;
     }
     void PostToGui(std::function<void()> task) override {
-        std::lock_guard lock(mutex_);
+        const std::lock_guard lock(mutex_);
         tasks_.push_back(std::move(task));
-        // Notified under the lock: the waiter may destroy this host as soon as it wakes.
-        posted_.notify_all();
+        posted_.notify_all();  // under the lock: the waiter may destroy this host once it wakes
     }
     int SelectedProvider() const override { return provider; }
     void SetStatus(const Text& caption) override { statuses.push_back(caption); }
@@ -47,16 +43,13 @@ class FakeShortenHost : public ShortenHost {
 
     // Waits up to 30 s for one posted task and runs it here; false when none came.
     bool RunNextTask() {
-        std::function<void()> task;
-        {
-            std::unique_lock lock(mutex_);
-            if (!posted_.wait_for(lock, std::chrono::seconds(30),
-                                  [this] { return !tasks_.empty(); })) {
-                return false;
-            }
-            task = std::move(tasks_.front());
-            tasks_.pop_front();
+        std::unique_lock lock(mutex_);
+        if (!posted_.wait_for(lock, std::chrono::seconds(30), [this] { return !tasks_.empty(); })) {
+            return false;
         }
+        const std::function<void()> task = std::move(tasks_.front());
+        tasks_.pop_front();
+        lock.unlock();
         task();
         return true;
     }
@@ -68,18 +61,13 @@ class FakeShortenHost : public ShortenHost {
     std::deque<std::function<void()>> tasks_;
 };
 
-// Starts jobs on threads the test joins, so nothing outlives the test's objects. Used on the
-// GUI thread only, like the click handler that starts the jobs.
+// Starts jobs on threads joined at the end, so nothing outlives the test's objects.
 struct JoinedThreads {
     std::vector<std::thread> threads;
-
     ~JoinedThreads() { JoinAll(); }
     ThreadStarter Starter() {
         return [this](std::function<void()> routine) {
-            std::thread thread;
-            const bool started = StartThread(std::move(routine), &thread);
-            threads.push_back(std::move(thread));
-            return started;
+            return StartThread(std::move(routine), &threads.emplace_back());
         };
     }
     void JoinAll() {

@@ -1,6 +1,6 @@
-// The three shortening services on loopback. Clients reach it as their HTTP proxy
-// (http_proxy=ProxyAddress()), so requests arrive in absolute form, e.g.
-// "GET http://a.test/api.php?... HTTP/1.1", and every host name of ours resolves to it.
+// The three shortening services on loopback, as a responder over RawServer. Clients reach it as
+// their HTTP proxy (http_proxy=ProxyAddress()), so requests arrive in absolute form, e.g.
+// "GET http://<host>/api.php?... HTTP/1.1", and every host name of ours resolves to it.
 #pragma once
 
 #include <condition_variable>
@@ -10,26 +10,12 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <thread>
 #include <utility>
 #include <vector>
 
-#include "tests/support/socket.h"
+#include "tests/support/raw_server.h"
 
 namespace tarnwick {
-
-struct RecordedRequest {
-    std::string method;
-    std::string target;  // as in the request line
-    std::string host;
-    std::vector<std::string> headerLines;  // in order, without their line ends
-    std::string body;
-    bool shortening = false;  // a shortening request rather than a home-page visit
-    std::string address;      // the long address as the service decoded it (shortening only)
-
-    // The value of the first header of that name (as spelled), without its leading blanks.
-    std::optional<std::string> Header(std::string_view name) const;
-};
 
 class ProviderSimulator {
   public:
@@ -47,37 +33,36 @@ class ProviderSimulator {
     // The home page sets this cookie pair; the shortening answer sets kAnswerCookie.
     static std::string HomePageCookies(std::string_view host);
     static constexpr std::string_view kAnswerCookie = "last=ok";
-    // The link the service hands out for an address (decoded bytes).
+    // The link the service hands out for an address (the bytes it decoded).
     static std::string ShortLinkFor(std::string_view host, std::string_view address);
 
     ProviderSimulator();
-    ~ProviderSimulator();  // closes every connection, held ones included
+    ~ProviderSimulator();  // ends held requests without an answer
     ProviderSimulator(const ProviderSimulator&) = delete;
     ProviderSimulator& operator=(const ProviderSimulator&) = delete;
 
-    std::string ProxyAddress() const;
+    std::string ProxyAddress() const { return server_.Url(""); }
     void SetFailure(std::string_view host, Failure failure, Stage stage = Stage::kShortening);
     // Ends every held request: closed without a byte, or given the answer it would have had.
     void ReleaseHeldRequests(bool answer = false);
 
-    std::vector<RecordedRequest> Requests() const;
-    // Waits up to 30 s until at least count requests have been recorded.
+    // The raw requests, in the order they were read.
+    std::vector<std::string> Requests() const { return server_.Requests(); }
+    // Waits up to 30 s until at least count requests have been read.
     bool WaitForRequests(std::size_t count) const;
     std::size_t HeldCount() const;
 
   private:
-    void Serve();
-    // The answer to one request, recorded; empty when the request is to be held.
-    std::string Answer(RecordedRequest request, test::Socket& client);
+    void Respond(test::Connection& connection, const std::string& request);
 
-    test::Socket listen_;
-    test::StopSignal stop_;
     mutable std::mutex mutex_;
-    mutable std::condition_variable recorded_;
-    std::vector<RecordedRequest> requests_;
+    mutable std::condition_variable changed_;
     std::map<std::pair<std::string, Stage>, Failure> failures_;
-    std::vector<std::pair<test::Socket, std::string>> held_;  // with the answers they would get
-    std::thread thread_;
+    std::size_t held_ = 0;
+    std::size_t released_ = 0;  // releases so far; a held request waits for the next one
+    bool answerReleased_ = false;
+    bool closing_ = false;
+    test::RawServer server_;  // last: its threads stop before the rest goes
 };
 
 }  // namespace tarnwick
