@@ -63,7 +63,7 @@ std::string InAnswerFormat(int provider, std::string text) {
         return text + "\n";
     }
     for (std::size_t at = 0; (at = text.find('/', at)) != std::string::npos; at += 2) {
-        text.insert(at, "\\");
+        text.insert(at, 1, '\\');
     }
     return (provider == 1 ? R"({"code":0,"short_url":")" : R"({"status":1,"tinyurl":")") + text +
            "\"}";
