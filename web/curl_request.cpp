@@ -256,7 +256,7 @@ class CurlRequest final : public RequestObject {
 
 }  // namespace
 
-void PrepareWebAccess() {
+void PrepareCurl() {
     std::call_once(globalSetUp, [] {
         // A peer that closes early must end a write with an error, not the process.
         std::signal(SIGPIPE, SIG_IGN);
@@ -266,7 +266,7 @@ void PrepareWebAccess() {
 }
 
 RequestObjectRef MakeCurlRequest() {
-    PrepareWebAccess();
+    PrepareCurl();
     CurlEasy easy = NewEasy();
     if (!easy) {
         return nullptr;

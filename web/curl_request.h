@@ -13,6 +13,9 @@ inline constexpr std::size_t kMaxResponseBodyBytes = std::size_t{64} << 20;
 inline constexpr std::size_t kMaxResponseHeaderBytes = std::size_t{300} << 10;
 inline constexpr int kMaxRedirects = 10;
 
+// The process-wide set-up of libcurl and TLS, once; every later call returns at once.
+void PrepareCurl();
+
 // A new object on its own libcurl easy handle; the empty reference when none can be made.
 RequestObjectRef MakeCurlRequest();
 

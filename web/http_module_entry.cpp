@@ -4,8 +4,8 @@
 
 namespace {
 
-constexpr tarnwick::HttpModuleEntry kEntry{tarnwick::kHttpModuleVersion,
-                                           &tarnwick::PrepareWebAccess, &tarnwick::MakeCurlRequest};
+constexpr tarnwick::HttpModuleEntry kEntry{tarnwick::kHttpModuleVersion, &tarnwick::PrepareCurl,
+                                           &tarnwick::MakeCurlRequest};
 
 }  // namespace
 
