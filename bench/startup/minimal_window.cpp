@@ -9,6 +9,8 @@
 #include <QRadioButton>
 #include <QWidget>
 
+#include "shorten/hosts.h"
+
 namespace {
 
 template <typename Control>
@@ -36,9 +38,10 @@ int main(int argc, char* argv[]) {
     Place(new QLabel(QStringLiteral("长链:"), links), 13, 24, 31, 24);
     Place(new QLabel(QStringLiteral("短链:"), links), 13, 57, 33, 24);
     auto* services = Place(new QGroupBox(QStringLiteral("接口"), frame), 20, 17, 312, 49);
-    Place(new QRadioButton(QStringLiteral("c.test"), services), 72, 22, 60, 16);
-    Place(new QRadioButton(QStringLiteral("b.test"), services), 147, 22, 58, 16);
-    Place(new QRadioButton(QStringLiteral("a.test"), services), 13, 22, 48, 16)->setChecked(true);
+    Place(new QRadioButton(QStringLiteral(TARNWICK_PROVIDER3_CAPTION), services), 72, 22, 60, 16);
+    Place(new QRadioButton(QStringLiteral(TARNWICK_PROVIDER2_CAPTION), services), 147, 22, 58, 16);
+    Place(new QRadioButton(QStringLiteral(TARNWICK_PROVIDER1_CAPTION), services), 13, 22, 48, 16)
+        ->setChecked(true);
     window.show();
     return QApplication::exec();
 }

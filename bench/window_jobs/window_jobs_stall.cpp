@@ -14,6 +14,7 @@
 
 #include "app/main_window.h"
 #include "app/window_shorten_host.h"
+#include "shorten/hosts.h"
 #include "shorten/shorten_job.h"
 #include "tests/support/provider_simulator.h"
 
@@ -78,7 +79,7 @@ int main(int argc, char* argv[]) {
     QApplication app(qtArgc, argv);
 
     ProviderSimulator simulator;
-    simulator.SetFailure("a.test", ProviderSimulator::Failure::kNeverAnswer);
+    simulator.SetFailure(TARNWICK_PROVIDER1_HOST, ProviderSimulator::Failure::kNeverAnswer);
     qputenv("http_proxy", QByteArray::fromStdString(simulator.ProxyAddress()));
     for (const char* name : {"no_proxy", "NO_PROXY", "all_proxy", "ALL_PROXY"}) {
         qunsetenv(name);
