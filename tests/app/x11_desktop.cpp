@@ -1,10 +1,15 @@
 #include "tests/app/x11_desktop.h"
 
 #include <X11/Xlib.h>
-#include <poll.h>
+
+#include <cstdlib>
 
 namespace tarnwick {
 namespace {
+
+Atom Intern(::Display* display, const char* name) {
+    return XInternAtom(display, name, False);
+}
 
 // A press and its release. Key and button events share their layout, and the mask of each
 // event type is the bit of its distance from KeyPress.
@@ -29,127 +34,86 @@ void PressAndRelease(::Display* display, Window window, int pressType, unsigned 
     XFlush(display);
 }
 
-// The next event, waiting up to a second; false when none came.
-bool NextEvent(::Display* display, XEvent& event) {
-    for (int round = 0; round < 50; ++round) {
-        if (XPending(display) > 0) {
-            XNextEvent(display, &event);
-            return true;
-        }
-        pollfd ready{ConnectionNumber(display), POLLIN, 0};
-        ::poll(&ready, 1, 20);
-    }
-    return false;
-}
-
 }  // namespace
 
-X11Desktop::X11Desktop() : input_(XOpenDisplay(nullptr)), display_(XOpenDisplay(nullptr)) {
-    if (input_ != nullptr && display_ != nullptr) {
-        window_ = XCreateSimpleWindow(display_, DefaultRootWindow(display_), 0, 0, 1, 1, 0, 0, 0);
-        XSetSelectionOwner(display_, XInternAtom(display_, "CLIPBOARD_MANAGER", False), window_,
-                           CurrentTime);
-        XSync(display_, False);
-        manager_ = std::thread([this] { ServeManager(); });
+X11Desktop::X11Desktop() : display_(XOpenDisplay(nullptr)) {
+    if (display_ == nullptr) {
+        std::abort();  // no X display
     }
+    manager_ = XCreateSimpleWindow(display_, DefaultRootWindow(display_), 0, 0, 1, 1, 0, 0, 0);
+    XSetSelectionOwner(display_, Intern(display_, "CLIPBOARD_MANAGER"), manager_, CurrentTime);
+    XSync(display_, False);
 }
 
 X11Desktop::~X11Desktop() {
-    stop_ = true;
-    if (manager_.joinable()) {
-        manager_.join();
-    }
-    for (::Display* display : {input_, display_}) {
-        if (display != nullptr) {
-            XCloseDisplay(display);
-        }
-    }
+    XCloseDisplay(display_);
 }
 
-unsigned long X11Desktop::FindWindow(std::string_view titlePrefix) const {
-    Window root = 0, parent = 0, *children = nullptr, found = 0;
-    unsigned int count = 0;
-    XQueryTree(input_, DefaultRootWindow(input_), &root, &parent, &children, &count);
-    for (unsigned int i = 0; i < count && found == 0; ++i) {
-        XWindowAttributes attributes{};
-        char* name = nullptr;
-        if (XGetWindowAttributes(input_, children[i], &attributes) != 0 &&
-            attributes.map_state == IsViewable && XFetchName(input_, children[i], &name) != 0 &&
-            name != nullptr && std::string_view(name).starts_with(titlePrefix)) {
-            found = children[i];
-        }
-        XFree(name);
-    }
-    XFree(children);
-    return found;
+// Without a window manager, an activated window takes the focus itself.
+unsigned long X11Desktop::FocusWindow() const {
+    Window focus = 0;
+    int revert = 0;
+    XGetInputFocus(display_, &focus, &revert);
+    return focus == PointerRoot ? 0 : focus;
 }
 
 void X11Desktop::Click(unsigned long window, int x, int y) const {
-    PressAndRelease(input_, window, ButtonPress, Button1, 0, x, y);
+    PressAndRelease(display_, window, ButtonPress, Button1, 0, x, y);
 }
 
-void X11Desktop::Key(unsigned long window, char character, bool control) const {
-    const KeyCode code =
-        XKeysymToKeycode(input_, XStringToKeysym(std::string(1, character).c_str()));
-    PressAndRelease(input_, window, KeyPress, code, control ? ControlMask : 0);
+void X11Desktop::ControlKey(unsigned long window, char character) const {
+    const char name[] = {character, '\0'};
+    PressAndRelease(display_, window, KeyPress, XKeysymToKeycode(display_, XStringToKeysym(name)),
+                    ControlMask);
 }
 
 void X11Desktop::Close(unsigned long window) const {
     XEvent event{};
     event.xclient.type = ClientMessage;
     event.xclient.window = window;
-    event.xclient.message_type = XInternAtom(input_, "WM_PROTOCOLS", False);
+    event.xclient.message_type = Intern(display_, "WM_PROTOCOLS");
     event.xclient.format = 32;
-    event.xclient.data.l[0] = static_cast<long>(XInternAtom(input_, "WM_DELETE_WINDOW", False));
-    XSendEvent(input_, window, False, NoEventMask, &event);
-    XFlush(input_);
+    event.xclient.data.l[0] = static_cast<long>(Intern(display_, "WM_DELETE_WINDOW"));
+    XSendEvent(display_, window, False, NoEventMask, &event);
+    XFlush(display_);
 }
 
-std::string X11Desktop::SavedText() const {
-    const std::lock_guard lock(mutex_);
-    return saved_;
-}
-
-// Asked to SAVE_TARGETS, fetches the clipboard's text before it answers, so that the text
-// outlives the program that copied it.
-void X11Desktop::ServeManager() {
-    const Atom utf8 = XInternAtom(display_, "UTF8_STRING", False);
-    const Atom property = XInternAtom(display_, "TARNWICK_SAVED", False);
+// Asked to save the clipboard, fetches its text from the owner before it answers, so that the
+// text outlives the program that copied it.
+std::string X11Desktop::Serve() {
     XEvent event;
-    while (!stop_) {
-        if (!NextEvent(display_, event) || event.type != SelectionRequest ||
-            event.xselectionrequest.target != XInternAtom(display_, "SAVE_TARGETS", False)) {
+    while (XPending(display_) > 0) {
+        XNextEvent(display_, &event);
+        if (event.type != SelectionRequest) {
             continue;
         }
         const XSelectionRequestEvent request = event.xselectionrequest;
-        XConvertSelection(display_, XInternAtom(display_, "CLIPBOARD", False), utf8, property,
-                          window_, CurrentTime);
-        while (!stop_ && NextEvent(display_, event) && event.type != SelectionNotify) {
-        }
-        if (event.type == SelectionNotify && event.xselection.property != None) {
-            Atom type = None;
-            int format = 0;
-            unsigned long count = 0, left = 0;
-            unsigned char* data = nullptr;
-            XGetWindowProperty(display_, window_, property, 0, 1L << 24, True, AnyPropertyType,
-                               &type, &format, &count, &left, &data);
-            const std::lock_guard lock(mutex_);
-            saved_.assign(reinterpret_cast<const char*>(data), count);
-            XFree(data);
-        }
+        const Atom property = Intern(display_, "TARNWICK_SAVED");
+        XConvertSelection(display_, Intern(display_, "CLIPBOARD"), Intern(display_, "UTF8_STRING"),
+                          property, manager_, CurrentTime);
+        XIfEvent(
+            display_, &event,
+            [](::Display*, XEvent* e, XPointer) -> Bool { return e->type == SelectionNotify; },
+            nullptr);
+        Atom type = None;
+        int format = 0;
+        unsigned long count = 0, left = 0;
+        unsigned char* data = nullptr;
+        XGetWindowProperty(display_, manager_, property, 0, 1L << 24, True, AnyPropertyType, &type,
+                           &format, &count, &left, &data);
+        saved_.assign(reinterpret_cast<const char*>(data), data != nullptr ? count : 0);
+        XFree(data);
+        // The tool asks with no property of its own: the answer names the target instead.
         XEvent answer{};
-        answer.xselection = {SelectionNotify,
-                             0,
-                             True,
-                             display_,
-                             request.requestor,
-                             request.selection,
-                             request.target,
-                             request.property != None ? request.property : request.target,
-                             request.time};
+        answer.xselection.type = SelectionNotify;
+        answer.xselection.requestor = request.requestor;
+        answer.xselection.selection = request.selection;
+        answer.xselection.target = request.target;
+        answer.xselection.property = request.target;
         XSendEvent(display_, request.requestor, False, NoEventMask, &answer);
-        XFlush(display_);
     }
+    XFlush(display_);
+    return saved_;
 }
 
 }  // namespace tarnwick

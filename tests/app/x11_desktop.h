@@ -3,11 +3,7 @@
 // macros that clash with Qt's names.
 #pragma once
 
-#include <atomic>
-#include <mutex>
 #include <string>
-#include <string_view>
-#include <thread>
 
 struct _XDisplay;  // Xlib's Display
 
@@ -20,25 +16,18 @@ class X11Desktop {
     X11Desktop(const X11Desktop&) = delete;
     X11Desktop& operator=(const X11Desktop&) = delete;
 
-    bool Connected() const { return manager_.joinable(); }
-    // A viewable top-level window whose title starts with prefix, 0 when there is none.
-    unsigned long FindWindow(std::string_view titlePrefix) const;
+    // The window that has the keyboard focus, 0 when none has it.
+    unsigned long FocusWindow() const;
     void Click(unsigned long window, int x, int y) const;  // left button, client-area point
-    void Key(unsigned long window, char character, bool control = false) const;
+    void ControlKey(unsigned long window, char character) const;
     void Close(unsigned long window) const;  // what the close button of the frame does
-    // The UTF-8 text the manager fetched when last asked to SAVE_TARGETS.
-    std::string SavedText() const;
+    // Answers the manager's requests so far; the UTF-8 text it saved on the last of them.
+    std::string Serve();
 
   private:
-    void ServeManager();
-
-    _XDisplay* input_;    // for the input, on the test's thread
-    _XDisplay* display_;  // the manager's own connection, on its thread
-    unsigned long window_ = 0;
-    std::atomic<bool> stop_{false};
-    mutable std::mutex mutex_;
+    _XDisplay* display_;
+    unsigned long manager_;
     std::string saved_;
-    std::thread manager_;
 };
 
 }  // namespace tarnwick
