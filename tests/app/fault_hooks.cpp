@@ -1,6 +1,6 @@
 // The fault points of tarnwick_faulty, the test-only build of the program. What it does is
-// chosen by TARNWICK_TEST_ACTION once the window is shown; what happened goes, one line per
-// event, to the file named by TARNWICK_TEST_LOG. The shipped executable has none of this.
+// chosen by TARNWICK_TEST_ACTION once the window is shown; what happened goes to standard
+// error, one line per event, marked with "@ ". The shipped executable has none of this.
 #include <QAbstractButton>
 #include <QApplication>
 #include <QFile>
@@ -8,6 +8,7 @@
 #include <QThread>
 #include <QTimer>
 #include <atomic>
+#include <cstdio>
 #include <string>
 #include <thread>
 
@@ -27,10 +28,7 @@ QByteArray Action() {
 }
 
 void Log(const QString& line) {
-    QFile file(QString::fromLocal8Bit(qgetenv("TARNWICK_TEST_LOG")));
-    if (file.open(QIODevice::WriteOnly | QIODevice::Append)) {
-        file.write((line + QLatin1Char('\n')).toUtf8());
-    }
+    std::fprintf(stderr, "@ %s\n", line.toUtf8().constData());
 }
 
 void FailAnAllocationOnThisThread() {
