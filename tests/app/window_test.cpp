@@ -1,16 +1,14 @@
 // MainWindow, its host for the shortening jobs, the Copy action and the pieces of the shell
-// that run in process.
+// that run in process. Clicks, paste, the provider choice and results reaching the window are
+// shown by the Xvfb run of the executable (app_process_tests).
 #include <QAccessible>
 #include <QClipboard>
 #include <QGroupBox>
-#include <QGuiApplication>
 #include <QLineEdit>
-#include <QPushButton>
-#include <QRadioButton>
 #include <QScreen>
+#include <QStyle>
 #include <QTest>
 #include <memory>
-#include <string>
 #include <thread>
 
 #include "app/app_texts.h"
@@ -28,20 +26,6 @@ using namespace tarnwick;
 
 namespace {
 
-template <typename Control = QWidget>
-Control* Find(const QWidget& window, const char* name) {
-    auto* control = window.findChild<Control*>(QString::fromUtf8(name));
-    if (control == nullptr) {
-        qFatal("no control %s", name);
-    }
-    return control;
-}
-
-QString Press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-    QTest::keyClick(QApplication::focusWidget(), key, modifiers);
-    return QApplication::focusWidget()->objectName();
-}
-
 QString Shown(const QWidget* control) {  // what the control shows as its caption or text
     if (const auto* label = qobject_cast<const CaptionLabel*>(control)) {
         return label->Caption();
@@ -56,7 +40,10 @@ class WindowTest : public QObject {
 
     std::unique_ptr<MainWindow> window_;  // a fresh one, shown and active, for every test
 
-    void Click(const char* name) { QTest::mouseClick(Find(*window_, name), Qt::LeftButton); }
+    template <typename Control = QWidget>
+    Control* Find(const char* name) const {
+        return window_->findChild<Control*>(QString::fromUtf8(name));
+    }
 
   private slots:
     void init() {
@@ -67,21 +54,24 @@ class WindowTest : public QObject {
     }
     void cleanup() { window_.reset(); }
 
-    // Place, caption, and what a screen reader is told, of every control; nothing else is there.
-    void everyControlSitsAtItsPlaceWithItsCaption() {
+    // Place, caption, what a screen reader is told and focus of every control; nothing else is
+    // there. Then the window itself as it starts.
+    void windowAndControlsAreAsDesigned() {
         using enum QAccessible::Role;
+        const char *const p1 = TARNWICK_PROVIDER1_CAPTION, *const p2 = TARNWICK_PROVIDER2_CAPTION,
+                          *const p3 = TARNWICK_PROVIDER3_CAPTION;
         const struct {
             const char *name, *container;
             QRect clientRect;
-            const char *caption, *accessibleName;
+            const char *caption, *accessibleName;  // nullptr: the caption
             QAccessible::Role role;
         } rows[] = {
-            {"分组框1", "MainWindow", {10, 7, 353, 208}, "", "", Grouping},
+            {"分组框1", "MainWindow", {10, 7, 353, 208}, "", nullptr, Grouping},
             {"标签4", "分组框1", {65, 183, 128, 24}, "", "状态", StatusBar},
-            {"标签2", "分组框1", {31, 183, 30, 24}, "状态：", "状态：", StaticText},
-            {"按钮2", "分组框1", {281, 183, 60, 25}, "复制", "复制", Button},
-            {"按钮1", "分组框1", {211, 183, 60, 25}, "生成", "生成", Button},
-            {"分组框3", "分组框1", {30, 84, 312, 92}, "URL", "URL", Grouping},
+            {"标签2", "分组框1", {31, 183, 30, 24}, "状态：", nullptr, StaticText},
+            {"按钮2", "分组框1", {281, 183, 60, 25}, "复制", nullptr, Button},
+            {"按钮1", "分组框1", {211, 183, 60, 25}, "生成", nullptr, Button},
+            {"分组框3", "分组框1", {30, 84, 312, 92}, "URL", nullptr, Grouping},
             {"编辑框2", "分组框3", {79, 141, 240, 20}, "", "短链", EditableText},
             {"编辑框1",
              "分组框3",
@@ -89,30 +79,15 @@ class WindowTest : public QObject {
              "https://www.iana.org/",
              "长链",
              EditableText},
-            {"标签1", "分组框3", {43, 108, 31, 24}, "长链:", "长链:", StaticText},
-            {"标签3", "分组框3", {43, 141, 33, 24}, "短链:", "短链:", StaticText},
-            {"分组框2", "分组框1", {30, 24, 312, 49}, "接口", "接口", Grouping},
-            {"单选框3",
-             "分组框2",
-             {102, 46, 60, 16},
-             TARNWICK_PROVIDER3_CAPTION,
-             nullptr,
-             RadioButton},
-            {"单选框2",
-             "分组框2",
-             {177, 46, 58, 16},
-             TARNWICK_PROVIDER2_CAPTION,
-             nullptr,
-             RadioButton},
-            {"单选框1",
-             "分组框2",
-             {43, 46, 48, 16},
-             TARNWICK_PROVIDER1_CAPTION,
-             nullptr,
-             RadioButton},
+            {"标签1", "分组框3", {43, 108, 31, 24}, "长链:", nullptr, StaticText},
+            {"标签3", "分组框3", {43, 141, 33, 24}, "短链:", nullptr, StaticText},
+            {"分组框2", "分组框1", {30, 24, 312, 49}, "接口", nullptr, Grouping},
+            {"单选框3", "分组框2", {102, 46, 60, 16}, p3, nullptr, RadioButton},
+            {"单选框2", "分组框2", {177, 46, 58, 16}, p2, nullptr, RadioButton},
+            {"单选框1", "分组框2", {43, 46, 48, 16}, p1, nullptr, RadioButton},
         };
         for (const auto& row : rows) {
-            QWidget* control = Find(*window_, row.name);
+            QWidget* control = Find(row.name);
             QCOMPARE(control->parentWidget()->objectName(), QString::fromUtf8(row.container));
             QCOMPARE(QRect(control->mapTo(window_.get(), QPoint(0, 0)), control->size()),
                      row.clientRect);
@@ -127,23 +102,14 @@ class WindowTest : public QObject {
                      row.role == EditableText || row.role == Button || row.role == RadioButton);
         }
         QCOMPARE(window_->findChildren<QWidget*>().size(), std::size(rows));
-        for (const char* caption :
-             {TARNWICK_PROVIDER1_CAPTION, TARNWICK_PROVIDER2_CAPTION, TARNWICK_PROVIDER3_CAPTION}) {
-            QVERIFY(QString::fromUtf8(caption).size() >= 4 &&
-                    QString::fromUtf8(caption).size() <= 6);
-        }
-    }
 
-    void windowIsFixedCentredTitledAndStartsAsIntended() {
-        const MainWindow& window = *window_;
         // The outer size includes the frame the platform reports (offscreen: 2 pixels a side).
-        QCOMPARE(window.frameGeometry().size(), QSize(380, 250));
+        const MainWindow& window = *window_;
+        QCOMPARE(window.frameGeometry(),
+                 QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, QSize(380, 250),
+                                     QGuiApplication::primaryScreen()->geometry()));
         QCOMPARE(window.size(), QSize(380, 250).shrunkBy(window.windowHandle()->frameMargins()));
         QCOMPARE(window.minimumSize(), window.maximumSize());
-        const QRect screen = QGuiApplication::primaryScreen()->geometry();
-        QCOMPARE(
-            window.frameGeometry().topLeft(),
-            screen.topLeft() + QPoint((screen.width() - 380) / 2, (screen.height() - 250) / 2));
         const auto minimiseAndClose = Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint;
         QCOMPARE(window.windowFlags() & (minimiseAndClose | Qt::WindowMaximizeButtonHint),
                  minimiseAndClose);
@@ -151,13 +117,13 @@ class WindowTest : public QObject {
         QVERIFY(!QIcon(QStringLiteral(":/DEFAULT_ICON")).isNull() && !window.windowIcon().isNull());
         QCOMPARE(window.palette().color(QPalette::Window),
                  window.palette().color(QPalette::Button));
-        QCOMPARE(Find<QLineEdit>(window, "编辑框1")->cursorPosition(), 0);
-        QCOMPARE(window.SelectedProvider(), 1);
-        QVERIFY(!Find<QRadioButton>(window, "单选框2")->isChecked() &&
-                !Find<QRadioButton>(window, "单选框3")->isChecked());
-        QCOMPARE(Find<CaptionLabel>(window, "标签4")->Colour(), QColor(255, 0, 0));
-        QCOMPARE(Find<CaptionLabel>(window, "标签2")->Colour(), QColor(Qt::black));
-        QVERIFY(!Find<QPushButton>(window, "按钮1")->isDefault());
+        QCOMPARE(Find<QLineEdit>("编辑框1")->cursorPosition(), 0);
+        // No selection shows in an edit box while the window is inactive.
+        QCOMPARE(Find("编辑框2")->palette().color(QPalette::Inactive, QPalette::Highlight),
+                 QColor(Qt::white));
+        QCOMPARE(Find<CaptionLabel>("标签4")->Colour(), QColor(255, 0, 0));
+        QCOMPARE(Find<CaptionLabel>("标签2")->Colour(), QColor(Qt::black));
+        QVERIFY(!Find<QPushButton>("按钮1")->isDefault());
     }
 
     // Events reach assistive technology only through an active bridge: AT-SPI on xcb (the
@@ -168,138 +134,81 @@ class WindowTest : public QObject {
         if (!QTest::qWaitFor([] { return QAccessible::isActive(); }, bridgeWait)) {
             QSKIP("no accessibility bridge on this platform; app_window_accessibility hears it");
         }
-        QAccessibleInterface* status =
-            QAccessible::queryAccessibleInterface(Find(*window_, "标签4"));
+        QAccessibleInterface* status = QAccessible::queryAccessibleInterface(Find("标签4"));
         QVERIFY(!status->text(QAccessible::Description).isEmpty());
-        static std::vector<std::pair<QAccessible::Event, QString>> heard;
+        static QStringList heard;
         heard.clear();
         const auto previous = QAccessible::installUpdateHandler([](QAccessibleEvent* event) {
             if (event->object() != nullptr && event->object()->objectName() == "标签4") {
-                const bool text = event->type() == QAccessible::TextUpdated;
-                heard.emplace_back(
-                    event->type(),
-                    text ? static_cast<QAccessibleTextUpdateEvent*>(event)->textInserted()
-                         : QString());
+                heard << (event->type() == QAccessible::TextUpdated
+                              ? static_cast<QAccessibleTextUpdateEvent*>(event)->textInserted()
+                              : QStringLiteral("event %1").arg(event->type()));
             }
         });
         window_->SetStatus(TextFromQString(QStringLiteral("生成短链接成功！")));
         window_->SetStatus(TextFromQString(QStringLiteral("生成短链接成功！")));  // no change
         QAccessible::installUpdateHandler(previous);
-        QCOMPARE(heard, (std::vector{std::make_pair(QAccessible::TextUpdated,
-                                                    QStringLiteral("生成短链接成功！"))}));
-        QCOMPARE(status->text(QAccessible::Name), QStringLiteral("状态"));
+        QCOMPARE(heard, QStringList{QStringLiteral("生成短链接成功！")});
         QCOMPARE(status->textInterface()->text(0, status->textInterface()->characterCount()),
                  QStringLiteral("生成短链接成功！"));
     }
 
     void tabAndArrowsFollowTheWindowOrder() {
-        QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("单选框1"));
-        const auto tabs = [](Qt::KeyboardModifiers modifiers) {
-            QStringList names;
-            while (names.size() < 7) {
-                names << Press(Qt::Key_Tab, modifiers);
-            }
-            return names.join(QLatin1Char(' '));
+        const auto press = [](Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+            QTest::keyClick(QApplication::focusWidget(), key, modifiers);
+            return QApplication::focusWidget()->objectName();
         };
-        QCOMPARE(tabs(Qt::NoModifier),
-                 QStringLiteral("编辑框1 编辑框2 按钮1 按钮2 单选框2 单选框3 单选框1"));
-        QCOMPARE(tabs(Qt::ShiftModifier),
-                 QStringLiteral("单选框3 单选框2 按钮2 按钮1 编辑框2 编辑框1 单选框1"));
+        QStringList order{QApplication::focusWidget()->objectName()};
+        while (order.size() < 8) {
+            order << press(Qt::Key_Tab);
+        }
+        while (order.size() < 15) {
+            order << press(Qt::Key_Tab, Qt::ShiftModifier);
+        }
+        QCOMPARE(order.join(QLatin1Char(' ')),
+                 QStringLiteral("单选框1 编辑框1 编辑框2 按钮1 按钮2 单选框2 单选框3 单选框1 "
+                                "单选框3 单选框2 按钮2 按钮1 编辑框2 编辑框1 单选框1"));
         QCOMPARE(window_->SelectedProvider(), 1);
         // Arrows select and focus in number order, not by geometry, and wrap.
-        const std::pair<Qt::Key, int> arrows[] = {{Qt::Key_Right, 2},
-                                                  {Qt::Key_Down, 3},
-                                                  {Qt::Key_Right, 1},
-                                                  {Qt::Key_Left, 3},
-                                                  {Qt::Key_Up, 2}};
-        for (const auto& [key, radio] : arrows) {
-            QCOMPARE(Press(key), QStringLiteral("单选框%1").arg(radio));
+        for (const auto& [key, radio] : {std::pair{Qt::Key_Right, 2},
+                                         {Qt::Key_Down, 3},
+                                         {Qt::Key_Right, 1},
+                                         {Qt::Key_Left, 3},
+                                         {Qt::Key_Up, 2}}) {
+            QCOMPARE(press(key), QStringLiteral("单选框%1").arg(radio));
             QCOMPARE(window_->SelectedProvider(), radio);
         }
     }
 
-    void radiosExcludeEachOtherAndButtonsRunTheirBoundRoutines() {
-        int generate = 0;
-        Click("按钮1");  // nothing bound yet
-        window_->BindGenerateClick([&generate] { ++generate; });
-        for (const auto& [radio, other, selected] :
-             {std::tuple{"单选框3", "单选框1", 3}, {"单选框2", "单选框3", 2}}) {
-            Click(radio);
-            QCOMPARE(window_->SelectedProvider(), selected);
-            QVERIFY(!Find<QRadioButton>(*window_, other)->isChecked());
-        }
-        QCOMPARE(generate, 0);
-        Click("按钮1");
-        QCOMPARE(generate, 1);
-
-        // Copy takes whatever 编辑框2 holds: a set link, typed text, nothing.
-        window_->BindCopyClick([this] { OnCopyClicked(*window_); });
-        auto* shortLink = Find<QLineEdit>(*window_, "编辑框2");
-        const auto copy = [&] {  // the status line, then the clipboard
-            Find<CaptionLabel>(*window_, "标签4")->SetCaption(QString());
-            Click("按钮2");
-            return Shown(Find(*window_, "标签4")) + QLatin1Char('|') +
-                   QGuiApplication::clipboard()->text();
-        };
-        window_->SetShortLink("http://s.example/Xy7");
-        QCOMPARE(copy(), QStringLiteral("复制短链成功！|http://s.example/Xy7"));
-        shortLink->clear();
-        QTest::keyClicks(shortLink, QStringLiteral("typed "));
-        QTest::sendKeyEvent(QTest::Click, shortLink, Qt::Key_unknown, QStringLiteral("短链"),
-                            Qt::NoModifier);
-        QCOMPARE(copy(), QStringLiteral("复制短链成功！|typed 短链"));
-        shortLink->clear();
-        QCOMPARE(copy(), QStringLiteral("复制短链成功！|"));
-    }
-
-    void editBoxesKeepLongTextsWholeAndShowTheirStart() {
+    // A link longer than Qt's default limit of an edit box stays whole, from the window to the
+    // clipboard and back by paste, and shows its start.
+    void longLinksStayWholeThroughCopyAndPaste() {
+        QTest::mouseClick(Find("按钮1"), Qt::LeftButton);  // nothing bound yet
+        QTest::mouseClick(Find("按钮2"), Qt::LeftButton);
         const QString link = QStringLiteral("http://s.example/") + QString(40000, QLatin1Char('x'));
         window_->SetShortLink(TextFromQString(link));
-        QCOMPARE(Find<QLineEdit>(*window_, "编辑框2")->text(), link);
-        QCOMPARE(Find<QLineEdit>(*window_, "编辑框2")->cursorPosition(), 0);
-        QGuiApplication::clipboard()->setText(link);
-        for (const char* name : {"编辑框1", "编辑框2"}) {
-            auto* box = Find<QLineEdit>(*window_, name);
-            box->clear();
-            QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
-            QCOMPARE(box->text(), link);
-        }
+        QCOMPARE(Find<QLineEdit>("编辑框2")->cursorPosition(), 0);
+        OnCopyClicked(*window_);
+        QCOMPARE(Shown(Find("标签4")), QStringLiteral("复制短链成功！"));
+        QCOMPARE(QGuiApplication::clipboard()->text(), link);
+        auto* longLink = Find<QLineEdit>("编辑框1");
+        longLink->clear();
+        QTest::keyClick(longLink, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(longLink->text(), link);
     }
 
-    void textBoundaryKeepsEveryCharacter() {
-        QCOMPARE(TextFromQString(QStringLiteral("长链")), Text("\xB3\xA4\xC1\xB4"));
-        QCOMPARE(QStringFromText(kCopySucceeded), QStringLiteral("复制短链成功！"));
-        // Outside code page 936 (GB18030 at the boundary): no "?", and back unchanged.
-        const QString address = QStringLiteral("https://例子.test/€ 한 😀");
-        QVERIFY(TextFromQString(address).find('?') == Text::npos);
-        QCOMPARE(QStringFromText(TextFromQString(address)), address);
-        QCOMPARE(TextFromQString(QStringLiteral("ab") + QChar(0) + QStringLiteral("cd")),
-                 Text("ab"));
-        QCOMPARE(QStringFromText("\xFF"), QString(QChar(0xFFFD)));
-    }
-
-    void hostKeepsTheLongLinkAndPostsToTheGuiThread() {
+    void hostPostsToTheGuiThreadAndDropsWhatComesAfterTheWindow() {
         WindowShortenHost host(*window_);
         ShortenHost& jobs = host;
-        QCOMPARE(jobs.LongLinkSnapshot(), Text("https://www.iana.org/"));
-        const QString typed = QStringLiteral("https://例子.test/");
-        Find<QLineEdit>(*window_, "编辑框1")->setText(typed);
-        Text seenByWorker;
         bool ranOnGui = false;
         std::thread([&] {
-            seenByWorker = jobs.LongLinkSnapshot();
             jobs.PostToGui([&] { ranOnGui = QThread::currentThread() == qApp->thread(); });
         }).join();
-        QCOMPARE(QStringFromText(seenByWorker), typed);
         QVERIFY(!ranOnGui);
         QCoreApplication::processEvents();
         QVERIFY(ranOnGui);
-        jobs.SetShortLink("http://s.example/1");
         jobs.SetStatus(Text(kCopySucceeded));
-        QCOMPARE(Find<QLineEdit>(*window_, "编辑框2")->text() + Shown(Find(*window_, "标签4")),
-                 QStringLiteral("http://s.example/1复制短链成功！"));
-        Find<QRadioButton>(*window_, "单选框3")->setChecked(true);
-        QCOMPARE(jobs.SelectedProvider(), 3);
+        QCOMPARE(Shown(Find("标签4")), QStringLiteral("复制短链成功！"));
         // Once the window is gone, late work from a worker is dropped, not run on a dead window.
         bool ranAfterClose = false;
         std::thread([&] { jobs.PostToGui([&] { ranAfterClose = true; }); }).join();
@@ -309,30 +218,29 @@ class WindowTest : public QObject {
         jobs.SetStatus("late");
         jobs.SetShortLink("late");
         QCOMPARE(jobs.SelectedProvider(), 0);
-        QCOMPARE(QStringFromText(jobs.LongLinkSnapshot()), typed);
+        QCOMPARE(jobs.LongLinkSnapshot(), Text("https://www.iana.org/"));
     }
 
-    void errorTextsForTheDialogAndTheTerminal() {
+    void textsAtTheBoundaries() {
+        // Outside code page 936 (GB18030 at the boundary): no "?", and back unchanged.
+        const QString address = QStringLiteral("https://例子.test/€ 한 😀");
+        QVERIFY(TextFromQString(address).find('?') == Text::npos);
+        QCOMPARE(QStringFromText(TextFromQString(address)), address);
+        QCOMPARE(TextFromQString(QStringLiteral("ab") + QChar(0) + QStringLiteral("cd")),
+                 Text("ab"));
+        QCOMPARE(QStringFromText("\xFF"), QString(QChar(0xFFFD)));
+
         const Text stackError = TextFromQString(QStringLiteral("调用DLL命令后发现堆栈错误"));
         QCOMPARE(
             ErrorDialogText(6, stackError),
             QStringLiteral("运行时出错!\n\n错误代码：6\n\n错误信息：调用DLL命令后发现堆栈错误\n"));
-        QCOMPARE(ErrorDialogText(0, kLoadWindowFailed),
-                 QStringLiteral("运行时出错!\n\n错误信息：载入启动窗口失败\n"));
         // The heap-free composer agrees with the text layer, and stops at its buffer's end.
         std::array<char, 256> buffer;
-        for (const auto& [code, message] :
-             {std::pair<int, Text>{6, stackError}, {0, Text(kLoadWindowFailed)}, {0, ""}}) {
-            QCOMPARE(Text(ComposeErrorText(code, message, buffer)),
-                     BuildRuntimeErrorText(code, message));
-        }
+        QCOMPARE(Text(ComposeErrorText(6, stackError, buffer)),
+                 BuildRuntimeErrorText(6, stackError));
         std::array<char, 8> small;
         QCOMPARE(ComposeErrorText(6, stackError, small).size(), small.size());
-        QCOMPARE(QStringFromText(AllocationFailureMessage(std::size_t{1} << 40).View()),
-                 QStringLiteral("分配 1099511627776 字节内存失败!"));
-    }
 
-    void windowSystemIsLookedForBeforeQtStarts() {
         // QT_QPA_PLATFORM, DISPLAY, WAYLAND_DISPLAY: is a display server needed and named?
         const std::tuple<const char*, const char*, const char*, bool> rows[] = {
             {"", "", "", false},
