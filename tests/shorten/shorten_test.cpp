@@ -5,12 +5,14 @@
 #include <cstdlib>
 #include <deque>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "shorten/hosts.h"
 #include "shorten/shorten_job.h"
 #include "tests/support/fake_shorten_host.h"
 #include "tests/support/provider_simulator.h"
+#include "text/find.h"
 
 namespace tarnwick {
 namespace {
@@ -41,22 +43,11 @@ struct ScriptedService {
     }
 };
 
-// The long address is read once the home page has answered, not at the click. (The requests
-// themselves are checked on the wire below.)
-TEST(ShortenVia, ReadsTheAddressAfterTheHomePage) {
+// What the job makes of each answer. The long address is read once the home page has
+// answered, not at the click, and goes out encoded (the requests themselves are checked on
+// the wire below).
+TEST(ShortenVia, ReadsTheAddressAfterTheHomePageAndOnlyALinkCountsAsSuccess) {
     const char* const encoded[] = {"YWJj", "abc", "%61%62%63"};  // "abc" as each sends it
-    for (int p = 1; p <= 3; ++p) {
-        FakeShortenHost host;
-        host.SetLongLink("typed before the click");
-        ScriptedService service;
-        service.duringHomePage = [&] { host.SetLongLink("abc"); };
-        ShortenVia(static_cast<ShortLinkProvider>(p), host, service.Function());
-        const auto& [url, shorten] = service.calls.at(1);
-        EXPECT_NE((url + shorten.bodyText).find(encoded[p - 1]), Text::npos) << p;
-    }
-}
-
-TEST(ShortenVia, OnlyALinkCountsAsSuccess) {
     const struct {
         int provider;
         std::string answer;
@@ -70,13 +61,15 @@ TEST(ShortenVia, OnlyALinkCountsAsSuccess) {
         {1, R"({"code":1,"short_url":"bad url, see http:\/\/s.example\/help"})", nullptr},
         {1, R"({"code":1,"msg":"http:\/\/s.example\/x"})", nullptr},
         {1, "<html>500 see http://s.example/</html>", nullptr},
-        {1, R"({"short_url":"http:\/\/"})", nullptr},
+        {1, R"({"short_url":"http:\/\/"})", nullptr},  // a scheme alone names no link
+        {2, "https://", nullptr},
         {2, "\thttps://s.example/x \r\n", "https://s.example/x"},
         {2, "http:\\/\\/s.example", nullptr},  // plain text: its backslashes stay
-        {2, "http://s.example/\\", "http://s.example/\\"},
+        {2, "http://s.example/\\!~", "http://s.example/\\!~"},
         {2, "<html><a href=\"http://s.example/\">http://s.example/</a></html>", nullptr},
         {2, "error: see http://s.example/help", nullptr},
         {2, "http://s.example/x\r\nhttp://s.example/y", nullptr},
+        {2, "http://s.example/a b", nullptr},
         {2, "http://s.example/x\x01", nullptr},
         {2, "http://s.example/x\x7F", nullptr},
         {2, "ftp://s.example/x", nullptr},
@@ -89,12 +82,16 @@ TEST(ShortenVia, OnlyALinkCountsAsSuccess) {
     };
     for (const auto& row : rows) {
         FakeShortenHost host;
+        host.SetLongLink("typed before the click");
         ScriptedService service;
+        service.duringHomePage = [&] { host.SetLongLink("abc"); };
         service.answerFor = [&](const Text&) { return Text(row.answer); };
         const ShortenJob job =
             ShortenVia(static_cast<ShortLinkProvider>(row.provider), host, service.Function());
         EXPECT_EQ(job.succeeded ? job.answerText : "<failed>", row.link ? row.link : "<failed>")
             << row.answer;
+        const auto& [url, shorten] = service.calls.at(1);
+        EXPECT_NE((url + shorten.bodyText).find(encoded[row.provider - 1]), Text::npos);
     }
 }
 
@@ -138,6 +135,8 @@ TEST(ShortenJobs, OnlyTheLatestClickPublishes) {
     finish(2);
     finish(1);
     shows(kStatusSucceeded, "http://s.example/three", "http://s.example/three");
+    jobs.FreeJobTexts();  // what the exit handler calls
+    EXPECT_EQ(jobs.AnswerText() + jobs.ProviderCookies(), "");
     click("four");  // a stale success after a click whose job failed shows nothing either
     click("");
     finish(4);
@@ -160,8 +159,6 @@ TEST(ShortenJobs, OnlyTheLatestClickPublishes) {
     click("seven");
     shows(kStatusFailed, "", "");
     EXPECT_EQ(host.statuses.end()[-2], kStatusWorking);
-    jobs.FreeJobTexts();
-    EXPECT_EQ(jobs.AnswerText() + jobs.ProviderCookies(), "");
 }
 
 class ShortenOnTheWire : public ::testing::Test {
@@ -181,36 +178,39 @@ class ShortenOnTheWire : public ::testing::Test {
             ASSERT_TRUE(host_.RunNextTask());
         }
     }
-    // The raw requests, one line each, without those the transport places for itself.
-    std::vector<std::string> Sent(std::size_t from) const {
-        std::vector<std::string> sent;
-        for (const std::string& raw : simulator_.Requests()) {
-            std::string kept;
-            for (std::size_t at = 0, end = 0; at < raw.size(); at = end + 2) {
-                end = std::min(raw.find("\r\n", at), raw.size());
-                const std::string line = raw.substr(at, end - at);
-                if (!line.starts_with("Proxy-Connection:") &&
-                    !line.starts_with("Content-Length:")) {
-                    kept += (kept.empty() ? "" : "|") + line;
-                }
-            }
-            sent.push_back(kept);
-        }
-        sent.erase(sent.begin(), sent.begin() + static_cast<std::ptrdiff_t>(from));
-        return sent;
+    void ShowsLinkFor(int provider, std::string_view address) const {
+        const std::string link = Sim::ShortLinkFor(kHosts[provider - 1], address);
+        EXPECT_EQ(host_.Status() + "|" + host_.ShortLink() + "|" + jobs_.AnswerText() + "|" +
+                      jobs_.ProviderCookies(),
+                  std::string(kStatusSucceeded) + "|" + link + "|" + link + "|" +
+                      std::string(Sim::kAnswerCookie) + "; " + std::string(Sim::kHomeCookie));
     }
 
-    // The simulator goes first, ending every held request, and the workers are joined while
-    // the host they post to still exists.
+    // Each job's thread, joined at the end while the host it posts to still exists.
+    struct Threads {
+        std::vector<std::thread> all;
+        ~Threads() {
+            for (std::thread& thread : all) {
+                if (thread.joinable()) {
+                    thread.join();
+                }
+            }
+        }
+    };
+    // The simulator goes first, ending every held request.
     FakeShortenHost host_;
-    JoinedThreads threads_;
-    ShortenJobs jobs_{WebRequestFunction(&WebRequest), threads_.Starter()};
+    Threads threads_;
+    ShortenJobs jobs_{WebRequestFunction(&WebRequest), [this](std::function<void()> routine) {
+                          return StartThread(std::move(routine), &threads_.all.emplace_back());
+                      }};
     ProviderSimulator simulator_;
 };
 
 // "http://例.test/文?q=中>~~" in code page 936.
 constexpr std::string_view kChinese = "http://\xC0\xFD.test/\xCE\xC4?q=\xD6\xD0>~~";
 
+// The whole raw requests of each provider, one line each, without those the transport places
+// for itself; the service decoded the very bytes typed, in code page 936.
 TEST_F(ShortenOnTheWire, EachProviderSendsItsRequestsAndShowsTheLink) {
     const std::string plain = "http://example.test/a/long/path?q=1";
     const auto defaults = [](const std::string& referer) {
@@ -221,7 +221,7 @@ TEST_F(ShortenOnTheWire, EachProviderSendsItsRequestsAndShowsTheLink) {
     const std::string& h1 = kHosts[0];
     const std::string& h2 = kHosts[1];
     const std::string& h3 = kHosts[2];
-    const std::string cookie = "|Cookie: ";
+    const std::string cookie = "|Cookie: " + std::string(Sim::kHomeCookie);
     const struct {
         std::string address, home, shorten;
     } rows[] = {
@@ -229,7 +229,7 @@ TEST_F(ShortenOnTheWire, EachProviderSendsItsRequestsAndShowsTheLink) {
          "GET http://" + h1 + "/ HTTP/1.1|Host: " + h1 + "|" + defaults("http://" + h1 + "/") + "|",
          "GET http://" + h1 +
              "/api.php?from=w&url=aHR0cDovL8D9LnRlc3QvzsQ/cT3W0D5+fg==&site=sina HTTP/1.1|Host: " +
-             h1 + cookie + Sim::HomePageCookies(h1) +
+             h1 + cookie +
              "|User-Agent: Mozilla/5.0 (X11; Linux x86_64) AppleWebKit/537.36 (KHTML, like Gecko) "
              "Chrome/52.0.2743.82 Safari/537.36|Accept: application/json, text/javascript, */*; "
              "q=0.01"
@@ -239,80 +239,54 @@ TEST_F(ShortenOnTheWire, EachProviderSendsItsRequestsAndShowsTheLink) {
              h1 + "/|DNT: 1|Connection: close|"},
         {plain,
          "GET http://" + h2 + "/ HTTP/1.1|Host: " + h2 + "|" + defaults("http://" + h2 + "/") + "|",
-         "GET http://" + h2 + "/api.php?url=" + plain + " HTTP/1.1|Host: " + h2 + cookie +
-             Sim::HomePageCookies(h2) + "|" + defaults("http://" + h2 + "/api.php?url=" + plain) +
-             "|"},
+         "GET http://" + h2 + "/api.php?url=" + plain + " HTTP/1.1|Host: " + h2 + cookie + "|" +
+             defaults("http://" + h2 + "/api.php?url=" + plain) + "|"},
         {std::string(kChinese),
          "GET http://" + h3 + "/ HTTP/1.1|Host: " + h3 + "|" + defaults("http://" + h3) + "|",
-         "POST http://" + h3 + "/index.php?m=index&a=create HTTP/1.1|Host: " + h3 + cookie +
-             Sim::HomePageCookies(h3) + "|" +
+         "POST http://" + h3 + "/index.php?m=index&a=create HTTP/1.1|Host: " + h3 + cookie + "|" +
              defaults("http://" + h3 + "/index.php?m=index&a=create") +
              "|Content-Type: application/x-www-form-urlencoded||"
              "url=%68%74%74%70%3A%2F%2F%C0%FD%2E%74%65%73%74%2F%CE%C4%3F%71%3D%D6%D0%3E%7E%7E"
              "&alias=&pwd=&access_type=web"},
     };
     for (int p = 1; p <= 3; ++p) {
-        const auto& row = rows[p - 1];
         const std::size_t before = simulator_.Requests().size();
-        Click(p, row.address);
-        EXPECT_EQ(Sent(before), (std::vector<std::string>{row.home, row.shorten}));
-        // The service decoded the very bytes typed, in code page 936.
-        const std::string link = Sim::ShortLinkFor(kHosts[p - 1], row.address);
-        EXPECT_EQ(host_.Status() + "|" + host_.ShortLink() + "|" + jobs_.AnswerText(),
-                  std::string(kStatusSucceeded) + "|" + link + "|" + link);
-        EXPECT_EQ(jobs_.ProviderCookies(),
-                  std::string(Sim::kAnswerCookie) + "; " + Sim::HomePageCookies(kHosts[p - 1]));
+        Click(p, rows[p - 1].address);
+        std::vector<std::string> sent;
+        for (std::size_t i = before; i < simulator_.Requests().size(); ++i) {
+            std::string kept;
+            for (const std::string& line : TextSplit(simulator_.Requests()[i], "\r\n")) {
+                if (!line.starts_with("Proxy-Connection:") &&
+                    !line.starts_with("Content-Length:")) {
+                    kept += (kept.empty() ? "" : "|") + line;
+                }
+            }
+            sent.push_back(kept);
+        }
+        EXPECT_EQ(sent, (std::vector<std::string>{rows[p - 1].home, rows[p - 1].shorten}));
+        ShowsLinkFor(p, rows[p - 1].address);
     }
 }
 
-TEST_F(ShortenOnTheWire, EveryKindOfFailureReportsFailureAndLateAnswersLeaveNoTrace) {
-    using enum Sim::Failure;
-    for (int p = 1; p <= 3; ++p) {
-        // An empty long-link box goes out as it is (the service refuses it).
-        for (const auto& [failure, address] : {std::pair{kErrorJson, "http://example.test/x"},
-                                               {kHtmlErrorPage, "http://e.test/"},
-                                               {kEmptyBody, "http://e.test/"},
-                                               {kStatus500, "http://e.test/"},
-                                               {kNone, ""}}) {
-            simulator_.SetFailure(kHosts[p - 1], failure);
-            Click(p, address);
-            EXPECT_EQ(host_.Status() + host_.ShortLink(), kStatusFailed) << p << address;
-        }
-        const char* const empty[] = {"url=&site=sina ", "url= HTTP", "|url=&alias=&pwd="};
-        EXPECT_NE(Sent(0).back().find(empty[p - 1]), std::string::npos) << p;
-    }
-    // A home page without cookies does not stop the job: the Cookie header goes out empty.
-    simulator_.SetFailure(kHosts[1], kNone);
-    simulator_.SetFailure(kHosts[1], kEmptyBody, Sim::Stage::kHomePage);
-    Click(2, "http://example.test/y");
-    EXPECT_EQ(host_.Status(), kStatusSucceeded);
-    EXPECT_NE(Sent(0).back().find("|Cookie:|"), std::string::npos);
-
-    // A service that never answers: the job shows the busy status until the connection goes.
-    simulator_.SetFailure(kHosts[2], kNeverAnswer);
-    const auto clickAndWaitTillHeld = [&](const char* address) {
-        const std::size_t before = simulator_.Requests().size();
-        Click(3, address, false);
-        ASSERT_TRUE(simulator_.WaitForRequests(before + 2));
-        EXPECT_EQ(simulator_.HeldCount(), 1u);
-        EXPECT_EQ(host_.Status(), kStatusWorking);
-    };
-    clickAndWaitTillHeld("http://example.test/x");
+// A service that never answers: the job shows the busy status until the connection goes. A
+// later click supersedes a held job, which gives up its transfer without waiting for the
+// service; whichever ends first, the later click's link stays.
+TEST_F(ShortenOnTheWire, AHeldJobStaysBusyUntilItEndsAndALaterClickGivesItUp) {
+    simulator_.SetFailure(kHosts[2], Sim::Failure::kNeverAnswer);
+    Click(3, "http://example.test/x", false);
+    ASSERT_TRUE(simulator_.WaitUntilHeld(1));
+    EXPECT_EQ(host_.Status(), kStatusWorking);
     simulator_.ReleaseHeldRequests();
     ASSERT_TRUE(host_.RunNextTask());
     EXPECT_EQ(host_.Status() + host_.ShortLink(), kStatusFailed);
 
-    // A later click supersedes the held job, which gives up its transfer without waiting for
-    // the service; whichever ends first, the later click's link stays.
-    clickAndWaitTillHeld("http://first.test/");
-    Click(1, "http://second.test/");
+    Click(3, "http://first.test/", false);
+    ASSERT_TRUE(simulator_.WaitUntilHeld(1));
+    Click(1, "http://second.test/", false);
     ASSERT_TRUE(host_.RunNextTask());
-    simulator_.ReleaseHeldRequests(true);
-    const std::string second = Sim::ShortLinkFor(kHosts[0], "http://second.test/");
-    EXPECT_EQ(host_.Status() + "|" + host_.ShortLink() + "|" + jobs_.AnswerText(),
-              std::string(kStatusSucceeded) + "|" + second + "|" + second);
-    EXPECT_EQ(jobs_.ProviderCookies(),
-              std::string(Sim::kAnswerCookie) + "; " + Sim::HomePageCookies(kHosts[0]));
+    ASSERT_TRUE(host_.RunNextTask());
+    EXPECT_EQ(simulator_.HeldCount(), 1u);
+    ShowsLinkFor(1, "http://second.test/");
 }
 
 }  // namespace
