@@ -1,16 +1,18 @@
-// The shortening jobs: first against a scripted WebRequest, for what the wire cannot show, then
+// The shortening jobs: the link rules and the click logic against a scripted WebRequest, then
 // end to end (real WebRequest, libcurl and threads) with the provider simulator as the proxy.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <deque>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "shorten/hosts.h"
 #include "shorten/shorten_job.h"
 #include "tests/support/fake_shorten_host.h"
 #include "tests/support/provider_simulator.h"
+#include "text/find.h"
 
 namespace tarnwick {
 namespace {
@@ -20,93 +22,47 @@ using Sim = ProviderSimulator;
 const std::string kHosts[] = {TARNWICK_PROVIDER1_HOST, TARNWICK_PROVIDER2_HOST,
                               TARNWICK_PROVIDER3_HOST};
 
-// Plays a provider without a network: the home page sets two cookies, the shortening answer
-// merges in one more and answers with answerFor(url).
-struct ScriptedService {
-    std::function<Text(const Text& url)> answerFor = [](const Text&) { return Text(); };
-    std::function<void()> duringHomePage = [] {};
-    std::vector<std::pair<Text, WebRequestArgs>> calls;
-
-    WebRequestFunction Function() {
-        return [this](std::string_view url, const WebRequestArgs& args) {
-            calls.emplace_back(url, args);
-            if (args.sendCookies == nullptr) {
-                duringHomePage();
-                *args.receivedCookies = "SID=s1; visit=1";
-                return ByteSet();
-            }
-            *args.sendCookies = "last=ok; " + *args.sendCookies;
-            return ToByteSet(answerFor(Text(url)));
-        };
-    }
-};
-
-// The long address is read once the home page has answered, not at the click. (The requests
-// themselves are checked on the wire below.)
-TEST(ShortenVia, ReadsTheAddressAfterTheHomePage) {
-    const char* const encoded[] = {"YWJj", "abc", "%61%62%63"};  // "abc" as each sends it
-    for (int p = 1; p <= 3; ++p) {
-        FakeShortenHost host;
-        host.SetLongLink("typed before the click");
-        ScriptedService service;
-        service.duringHomePage = [&] { host.SetLongLink("abc"); };
-        ShortenVia(static_cast<ShortLinkProvider>(p), host, service.Function());
-        const auto& [url, shorten] = service.calls.at(1);
-        EXPECT_NE((url + shorten.bodyText).find(encoded[p - 1]), Text::npos) << p;
-    }
-}
-
-TEST(ShortenVia, OnlyALinkCountsAsSuccess) {
-    const struct {
-        int provider;
-        std::string answer;
-        const char* link;  // nullptr: failure
-    } rows[] = {
-        // The scheme is spelled in lower case, as the services write it.
-        {1, R"({"short_url":"HTTPS:\/\/s.example\/x"})", nullptr},
+// What each provider's answer makes of its link; "" is a failure. Then: a scheme alone names no
+// link; plain text keeps its backslashes; a backslash that is the second byte of a double-byte
+// character is no backslash.
+TEST(ShortenVia, OnlyALinkInLowerCaseWithoutSpaceOrControlBytesCountsAsSuccess) {
+    // clang-format off
+    const std::tuple<int, std::string_view, std::string_view> rows[] = {
         {1, R"({"short_url":"https:\/\/s.example\/x"})", "https://s.example/x"},
-        {2, "Http://s.example/x", nullptr},
-        {3, R"({"tinyurl":"httP:\/\/s.example\/x"})", nullptr},
-        {1, R"({"code":1,"short_url":"bad url, see http:\/\/s.example\/help"})", nullptr},
-        {1, R"({"code":1,"msg":"http:\/\/s.example\/x"})", nullptr},
-        {1, "<html>500 see http://s.example/</html>", nullptr},
-        {1, R"({"short_url":"http:\/\/"})", nullptr},
+        {1, R"({"short_url":"HTTPS:\/\/s.example\/x"})", ""}, {2, "Http://s.example/x", ""},
+        {3, R"({"status":0,"tinyurl":"error: see http:\/\/s.example\/help"})", ""},
+        {1, R"({"code":1,"msg":"http:\/\/s.example\/x"})", ""}, {2, "ftp://s.example/x", ""},
+        {3, R"({"tinyurl":"http:\/\/"})", ""}, {2, "https://", ""}, {2, "", ""},
         {2, "\thttps://s.example/x \r\n", "https://s.example/x"},
-        {2, "http:\\/\\/s.example", nullptr},  // plain text: its backslashes stay
-        {2, "http://s.example/\\", "http://s.example/\\"},
-        {2, "<html><a href=\"http://s.example/\">http://s.example/</a></html>", nullptr},
-        {2, "error: see http://s.example/help", nullptr},
-        {2, "http://s.example/x\r\nhttp://s.example/y", nullptr},
-        {2, "http://s.example/x\x01", nullptr},
-        {2, "http://s.example/x\x7F", nullptr},
-        {2, "ftp://s.example/x", nullptr},
-        {2, "", nullptr},
-        {2, std::string("http://s.example/z\0trailing", 27), "http://s.example/z"},  // to the zero
-        // A backslash that is the second byte of a double-byte character is no backslash.
+        {2, "http:\\/\\/s.example", ""}, {2, "http://s.example/\\!~", "http://s.example/\\!~"},
+        {2, "http://s.example/x\r\nhttp://s.example/y", ""}, {2, "http://s.example/x\x01", ""},
+        {2, "http://s.example/x\x7F", ""}, {2, "http://s.example/a b", ""},
         {3, "{\"tinyurl\":\"http:\\/\\/s.example\\/\x81\x5C\"}", "http://s.example/\x81\x5C"},
-        {3, R"({"status":0,"tinyurl":"error: see http:\/\/s.example\/help"})", nullptr},
-        {3, R"({"tinyurl":" http:\/\/s.example\/x "})", "http://s.example/x"},
-    };
-    for (const auto& row : rows) {
-        FakeShortenHost host;
-        ScriptedService service;
-        service.answerFor = [&](const Text&) { return Text(row.answer); };
-        const ShortenJob job =
-            ShortenVia(static_cast<ShortLinkProvider>(row.provider), host, service.Function());
-        EXPECT_EQ(job.succeeded ? job.answerText : "<failed>", row.link ? row.link : "<failed>")
-            << row.answer;
+        {3, R"({"tinyurl":" http:\/\/s.example\/x "})", "http://s.example/x"}};
+    // clang-format on
+    for (const auto& [provider, answer, link] : rows) {
+        const Text candidate = LinkCandidate(static_cast<ShortLinkProvider>(provider), answer);
+        EXPECT_EQ(IsShortLink(candidate) ? candidate : "", link) << answer;
     }
 }
 
-TEST(ShortenJobs, OnlyTheLatestClickPublishes) {
-    ScriptedService service;
-    service.answerFor = [](const Text& url) {  // the link of each job names its address
-        const Text address = url.substr(url.find("url=") + 4);
-        return address.empty() ? Text("error") : "http://s.example/" + address;
+TEST(ShortenJobs, ReadTheBoxAfterTheHomePageAndOnlyTheLatestClickPublishes) {
+    // Plays provider 2 without a network: the home page sets two cookies, the shortening answer
+    // merges in one more and names the address, or is an error for none.
+    std::vector<std::string> urls;
+    const auto service = [&](std::string_view url, const WebRequestArgs& args) {
+        urls.emplace_back(url);
+        if (args.sendCookies == nullptr) {
+            *args.receivedCookies = "SID=s1; visit=1";
+            return ByteSet();
+        }
+        *args.sendCookies = "last=ok; " + *args.sendCookies;
+        const Text address = Text(url).substr(url.find("url=") + 4);
+        return ToByteSet(address.empty() ? Text("error") : "http://s.example/" + address);
     };
     std::deque<std::function<void()>> routines;  // the test decides when each job runs
     bool refuse = false;
-    ShortenJobs jobs(service.Function(), [&](std::function<void()> routine) {
+    ShortenJobs jobs(service, [&](std::function<void()> routine) {
         routines.push_back(std::move(routine));
         return !refuse;
     });
@@ -125,10 +81,11 @@ TEST(ShortenJobs, OnlyTheLatestClickPublishes) {
                   Text(status) + "|" + link + "|" + answer);
     };
 
-    click("one");  // the box is emptied before anything else
-    EXPECT_EQ(host.links, std::vector<Text>{""});
+    click("typed before the click");
     shows(kStatusWorking, "", "");
+    host.SetLongLink("one");  // the user may still type while the home page loads
     finish(0);
+    EXPECT_EQ(urls.at(1), "http://" + kHosts[1] + "/api.php?url=one");
     shows(kStatusSucceeded, "http://s.example/one", "http://s.example/one");
     EXPECT_EQ(jobs.ProviderCookies(), "last=ok; SID=s1; visit=1");
     click("two");  // clears the box and both texts before any answer
@@ -138,6 +95,8 @@ TEST(ShortenJobs, OnlyTheLatestClickPublishes) {
     finish(2);
     finish(1);
     shows(kStatusSucceeded, "http://s.example/three", "http://s.example/three");
+    jobs.FreeJobTexts();  // what the exit handler calls
+    EXPECT_EQ(jobs.AnswerText() + jobs.ProviderCookies(), "");
     click("four");  // a stale success after a click whose job failed shows nothing either
     click("");
     finish(4);
@@ -160,58 +119,48 @@ TEST(ShortenJobs, OnlyTheLatestClickPublishes) {
     click("seven");
     shows(kStatusFailed, "", "");
     EXPECT_EQ(host.statuses.end()[-2], kStatusWorking);
-    jobs.FreeJobTexts();
-    EXPECT_EQ(jobs.AnswerText() + jobs.ProviderCookies(), "");
 }
 
-class ShortenOnTheWire : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        // Set while no other thread runs: libcurl reads the environment on each transfer.
-        ::setenv("http_proxy", simulator_.ProxyAddress().c_str(), 1);  // NOLINT
-        for (const char* name : {"no_proxy", "NO_PROXY", "all_proxy", "ALL_PROXY"}) {
-            ::unsetenv(name);  // NOLINT(concurrency-mt-unsafe)
-        }
-    }
-    void Click(int provider, std::string_view address, bool wait = true) {
-        host_.provider = provider;
-        host_.SetLongLink(Text(address));
-        jobs_.OnGenerateClicked(host_);
-        if (wait) {
-            ASSERT_TRUE(host_.RunNextTask());
-        }
-    }
-    // The raw requests, one line each, without those the transport places for itself.
-    std::vector<std::string> Sent(std::size_t from) const {
-        std::vector<std::string> sent;
-        for (const std::string& raw : simulator_.Requests()) {
-            std::string kept;
-            for (std::size_t at = 0, end = 0; at < raw.size(); at = end + 2) {
-                end = std::min(raw.find("\r\n", at), raw.size());
-                const std::string line = raw.substr(at, end - at);
-                if (!line.starts_with("Proxy-Connection:") &&
-                    !line.starts_with("Content-Length:")) {
-                    kept += (kept.empty() ? "" : "|") + line;
+// Each provider's whole raw requests, one line each, without those the transport places for
+// itself; the service decoded the very bytes typed, in code page 936. Then a service that never
+// answers: the job shows the busy status until the connection goes, and a later click
+// supersedes a held job, which gives up its transfer without waiting for the service; whichever
+// ends first, the later click's link stays.
+TEST(ShortenOnTheWire, EachProviderSendsItsRequestsAndALaterClickGivesUpAHeldOne) {
+    FakeShortenHost host;  // declared first: the job threads are joined while it exists
+    struct Joined : std::vector<std::thread> {
+        ~Joined() {
+            for (std::thread& thread : *this) {
+                if (thread.joinable()) {
+                    thread.join();
                 }
             }
-            sent.push_back(kept);
         }
-        sent.erase(sent.begin(), sent.begin() + static_cast<std::ptrdiff_t>(from));
-        return sent;
+    } threads;
+    ShortenJobs jobs(WebRequestFunction(&WebRequest), [&](std::function<void()> routine) {
+        return StartThread(std::move(routine), &threads.emplace_back());
+    });
+    Sim simulator;
+    // Set while no other thread runs: libcurl reads the environment on each transfer.
+    ::setenv("http_proxy", simulator.ProxyAddress().c_str(), 1);  // NOLINT
+    for (const char* name : {"no_proxy", "NO_PROXY", "all_proxy", "ALL_PROXY"}) {
+        ::unsetenv(name);  // NOLINT(concurrency-mt-unsafe)
     }
+    const auto click = [&](int provider, std::string_view address) {
+        host.provider = provider;
+        host.SetLongLink(Text(address));
+        jobs.OnGenerateClicked(host);
+    };
+    const auto showsLinkFor = [&](int provider, std::string_view address) {
+        const std::string link = Sim::ShortLinkFor(kHosts[provider - 1], address);
+        EXPECT_EQ(host.Status() + "|" + host.ShortLink() + "|" + jobs.AnswerText() + "|" +
+                      jobs.ProviderCookies(),
+                  std::string(kStatusSucceeded) + "|" + link + "|" + link + "|" +
+                      std::string(Sim::kAnswerCookie) + "; " + std::string(Sim::kHomeCookie));
+    };
 
-    // The simulator goes first, ending every held request, and the workers are joined while
-    // the host they post to still exists.
-    FakeShortenHost host_;
-    JoinedThreads threads_;
-    ShortenJobs jobs_{WebRequestFunction(&WebRequest), threads_.Starter()};
-    ProviderSimulator simulator_;
-};
-
-// "http://例.test/文?q=中>~~" in code page 936.
-constexpr std::string_view kChinese = "http://\xC0\xFD.test/\xCE\xC4?q=\xD6\xD0>~~";
-
-TEST_F(ShortenOnTheWire, EachProviderSendsItsRequestsAndShowsTheLink) {
+    // "http://例.test/文?q=中>~~" in code page 936.
+    const std::string chinese = "http://\xC0\xFD.test/\xCE\xC4?q=\xD6\xD0>~~";
     const std::string plain = "http://example.test/a/long/path?q=1";
     const auto defaults = [](const std::string& referer) {
         return "Accept: */*|Referer: " + referer +
@@ -221,98 +170,65 @@ TEST_F(ShortenOnTheWire, EachProviderSendsItsRequestsAndShowsTheLink) {
     const std::string& h1 = kHosts[0];
     const std::string& h2 = kHosts[1];
     const std::string& h3 = kHosts[2];
-    const std::string cookie = "|Cookie: ";
+    const std::string cookie = "|Cookie: " + std::string(Sim::kHomeCookie);
     const struct {
         std::string address, home, shorten;
     } rows[] = {
-        {std::string(kChinese),
+        {chinese,
          "GET http://" + h1 + "/ HTTP/1.1|Host: " + h1 + "|" + defaults("http://" + h1 + "/") + "|",
          "GET http://" + h1 +
              "/api.php?from=w&url=aHR0cDovL8D9LnRlc3QvzsQ/cT3W0D5+fg==&site=sina HTTP/1.1|Host: " +
-             h1 + cookie + Sim::HomePageCookies(h1) +
+             h1 + cookie +
              "|User-Agent: Mozilla/5.0 (X11; Linux x86_64) AppleWebKit/537.36 (KHTML, like Gecko) "
              "Chrome/52.0.2743.82 Safari/537.36|Accept: application/json, text/javascript, */*; "
-             "q=0.01"
-             "|Accept-Language: en-US,en;q=0.8|Accept-Encoding: gzip, deflate|X-Requested-With: "
-             "XMLHttpRequest"
-             "|Referer: http://" +
+             "q=0.01|Accept-Language: en-US,en;q=0.8|Accept-Encoding: gzip, deflate|"
+             "X-Requested-With: XMLHttpRequest|Referer: http://" +
              h1 + "/|DNT: 1|Connection: close|"},
         {plain,
          "GET http://" + h2 + "/ HTTP/1.1|Host: " + h2 + "|" + defaults("http://" + h2 + "/") + "|",
-         "GET http://" + h2 + "/api.php?url=" + plain + " HTTP/1.1|Host: " + h2 + cookie +
-             Sim::HomePageCookies(h2) + "|" + defaults("http://" + h2 + "/api.php?url=" + plain) +
-             "|"},
-        {std::string(kChinese),
+         "GET http://" + h2 + "/api.php?url=" + plain + " HTTP/1.1|Host: " + h2 + cookie + "|" +
+             defaults("http://" + h2 + "/api.php?url=" + plain) + "|"},
+        {chinese,
          "GET http://" + h3 + "/ HTTP/1.1|Host: " + h3 + "|" + defaults("http://" + h3) + "|",
-         "POST http://" + h3 + "/index.php?m=index&a=create HTTP/1.1|Host: " + h3 + cookie +
-             Sim::HomePageCookies(h3) + "|" +
+         "POST http://" + h3 + "/index.php?m=index&a=create HTTP/1.1|Host: " + h3 + cookie + "|" +
              defaults("http://" + h3 + "/index.php?m=index&a=create") +
              "|Content-Type: application/x-www-form-urlencoded||"
              "url=%68%74%74%70%3A%2F%2F%C0%FD%2E%74%65%73%74%2F%CE%C4%3F%71%3D%D6%D0%3E%7E%7E"
              "&alias=&pwd=&access_type=web"},
     };
     for (int p = 1; p <= 3; ++p) {
-        const auto& row = rows[p - 1];
-        const std::size_t before = simulator_.Requests().size();
-        Click(p, row.address);
-        EXPECT_EQ(Sent(before), (std::vector<std::string>{row.home, row.shorten}));
-        // The service decoded the very bytes typed, in code page 936.
-        const std::string link = Sim::ShortLinkFor(kHosts[p - 1], row.address);
-        EXPECT_EQ(host_.Status() + "|" + host_.ShortLink() + "|" + jobs_.AnswerText(),
-                  std::string(kStatusSucceeded) + "|" + link + "|" + link);
-        EXPECT_EQ(jobs_.ProviderCookies(),
-                  std::string(Sim::kAnswerCookie) + "; " + Sim::HomePageCookies(kHosts[p - 1]));
-    }
-}
-
-TEST_F(ShortenOnTheWire, EveryKindOfFailureReportsFailureAndLateAnswersLeaveNoTrace) {
-    using enum Sim::Failure;
-    for (int p = 1; p <= 3; ++p) {
-        // An empty long-link box goes out as it is (the service refuses it).
-        for (const auto& [failure, address] : {std::pair{kErrorJson, "http://example.test/x"},
-                                               {kHtmlErrorPage, "http://e.test/"},
-                                               {kEmptyBody, "http://e.test/"},
-                                               {kStatus500, "http://e.test/"},
-                                               {kNone, ""}}) {
-            simulator_.SetFailure(kHosts[p - 1], failure);
-            Click(p, address);
-            EXPECT_EQ(host_.Status() + host_.ShortLink(), kStatusFailed) << p << address;
+        const std::size_t before = simulator.Requests().size();
+        click(p, rows[p - 1].address);
+        ASSERT_TRUE(host.RunNextTask());
+        std::vector<std::string> sent;
+        for (std::size_t i = before; i < simulator.Requests().size(); ++i) {
+            std::string kept;
+            for (const std::string& line : TextSplit(simulator.Requests()[i], "\r\n")) {
+                if (!line.starts_with("Proxy-Connection:") &&
+                    !line.starts_with("Content-Length:")) {
+                    kept += (kept.empty() ? "" : "|") + line;
+                }
+            }
+            sent.push_back(kept);
         }
-        const char* const empty[] = {"url=&site=sina ", "url= HTTP", "|url=&alias=&pwd="};
-        EXPECT_NE(Sent(0).back().find(empty[p - 1]), std::string::npos) << p;
+        EXPECT_EQ(sent, (std::vector<std::string>{rows[p - 1].home, rows[p - 1].shorten}));
+        showsLinkFor(p, rows[p - 1].address);
     }
-    // A home page without cookies does not stop the job: the Cookie header goes out empty.
-    simulator_.SetFailure(kHosts[1], kNone);
-    simulator_.SetFailure(kHosts[1], kEmptyBody, Sim::Stage::kHomePage);
-    Click(2, "http://example.test/y");
-    EXPECT_EQ(host_.Status(), kStatusSucceeded);
-    EXPECT_NE(Sent(0).back().find("|Cookie:|"), std::string::npos);
 
-    // A service that never answers: the job shows the busy status until the connection goes.
-    simulator_.SetFailure(kHosts[2], kNeverAnswer);
-    const auto clickAndWaitTillHeld = [&](const char* address) {
-        const std::size_t before = simulator_.Requests().size();
-        Click(3, address, false);
-        ASSERT_TRUE(simulator_.WaitForRequests(before + 2));
-        EXPECT_EQ(simulator_.HeldCount(), 1u);
-        EXPECT_EQ(host_.Status(), kStatusWorking);
-    };
-    clickAndWaitTillHeld("http://example.test/x");
-    simulator_.ReleaseHeldRequests();
-    ASSERT_TRUE(host_.RunNextTask());
-    EXPECT_EQ(host_.Status() + host_.ShortLink(), kStatusFailed);
-
-    // A later click supersedes the held job, which gives up its transfer without waiting for
-    // the service; whichever ends first, the later click's link stays.
-    clickAndWaitTillHeld("http://first.test/");
-    Click(1, "http://second.test/");
-    ASSERT_TRUE(host_.RunNextTask());
-    simulator_.ReleaseHeldRequests(true);
-    const std::string second = Sim::ShortLinkFor(kHosts[0], "http://second.test/");
-    EXPECT_EQ(host_.Status() + "|" + host_.ShortLink() + "|" + jobs_.AnswerText(),
-              std::string(kStatusSucceeded) + "|" + second + "|" + second);
-    EXPECT_EQ(jobs_.ProviderCookies(),
-              std::string(Sim::kAnswerCookie) + "; " + Sim::HomePageCookies(kHosts[0]));
+    simulator.SetFailure(h3, Sim::Failure::kNeverAnswer);
+    click(3, "http://example.test/x");
+    ASSERT_TRUE(simulator.WaitUntilHeld(1));
+    EXPECT_EQ(host.Status(), kStatusWorking);
+    simulator.ReleaseHeldRequests();
+    ASSERT_TRUE(host.RunNextTask());
+    EXPECT_EQ(host.Status() + host.ShortLink(), kStatusFailed);
+    click(3, "http://first.test/");
+    ASSERT_TRUE(simulator.WaitUntilHeld(1));
+    click(1, "http://second.test/");
+    ASSERT_TRUE(host.RunNextTask());
+    ASSERT_TRUE(host.RunNextTask());
+    EXPECT_EQ(simulator.HeldCount(), 1u);
+    showsLinkFor(1, "http://second.test/");
 }
 
 }  // namespace

@@ -7,12 +7,10 @@
 #include <deque>
 #include <functional>
 #include <mutex>
-#include <thread>
 #include <utility>
 #include <vector>
 
 #include "shorten/shorten_host.h"
-#include "shorten/shorten_job.h"
 
 namespace tarnwick {
 
@@ -59,25 +57,6 @@ class FakeShortenHost : public ShortenHost {
     std::condition_variable posted_;
     Text longLink_;
     std::deque<std::function<void()>> tasks_;
-};
-
-// Starts jobs on threads joined at the end, so nothing outlives the test's objects.
-struct JoinedThreads {
-    std::vector<std::thread> threads;
-    ~JoinedThreads() { JoinAll(); }
-    ThreadStarter Starter() {
-        return [this](std::function<void()> routine) {
-            return StartThread(std::move(routine), &threads.emplace_back());
-        };
-    }
-    void JoinAll() {
-        for (std::thread& thread : threads) {
-            if (thread.joinable()) {
-                thread.join();
-            }
-        }
-        threads.clear();
-    }
 };
 
 }  // namespace tarnwick

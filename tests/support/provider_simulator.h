@@ -5,12 +5,11 @@
 
 #include <condition_variable>
 #include <cstddef>
-#include <map>
+#include <functional>
 #include <mutex>
-#include <optional>
+#include <set>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 #include "tests/support/raw_server.h"
@@ -19,19 +18,13 @@ namespace tarnwick {
 
 class ProviderSimulator {
   public:
-    // The ways a real service lets a client down.
     enum class Failure {
         kNone,
-        kErrorJson,      // an error message where the link belongs, mentioning a help address
-        kHtmlErrorPage,  // status 200 with an HTML page that holds a link
-        kEmptyBody,
-        kStatus500,
-        kNeverAnswer,  // the request is read and then held until released
+        kNeverAnswer,  // the shortening request is read and then held until released
     };
-    enum class Stage { kHomePage, kShortening };
 
-    // The home page sets this cookie pair; the shortening answer sets kAnswerCookie.
-    static std::string HomePageCookies(std::string_view host);
+    // The home page sets kHomeCookie, the shortening answer kAnswerCookie.
+    static constexpr std::string_view kHomeCookie = "SID=7f3a";
     static constexpr std::string_view kAnswerCookie = "last=ok";
     // The link the service hands out for an address (the bytes it decoded).
     static std::string ShortLinkFor(std::string_view host, std::string_view address);
@@ -42,22 +35,22 @@ class ProviderSimulator {
     ProviderSimulator& operator=(const ProviderSimulator&) = delete;
 
     std::string ProxyAddress() const { return server_.Url(""); }
-    void SetFailure(std::string_view host, Failure failure, Stage stage = Stage::kShortening);
+    void SetFailure(std::string_view host, Failure failure);
     // Ends every held request: closed without a byte, or given the answer it would have had.
     void ReleaseHeldRequests(bool answer = false);
 
     // The raw requests, in the order they were read.
     std::vector<std::string> Requests() const { return server_.Requests(); }
-    // Waits up to 30 s until at least count requests have been read.
-    bool WaitForRequests(std::size_t count) const;
     std::size_t HeldCount() const;
+    // Waits up to 30 s until at least count requests are held.
+    bool WaitUntilHeld(std::size_t count) const;
 
   private:
     void Respond(test::Connection& connection, const std::string& request);
 
     mutable std::mutex mutex_;
     mutable std::condition_variable changed_;
-    std::map<std::pair<std::string, Stage>, Failure> failures_;
+    std::set<std::string, std::less<>> neverAnswer_;  // hosts
     std::size_t held_ = 0;
     std::size_t released_ = 0;  // releases so far; a held request waits for the next one
     bool answerReleased_ = false;

@@ -21,17 +21,13 @@ ByteSet Utf16(std::initializer_list<std::uint16_t> units) {
 }
 
 TEST(Encoding, Base64) {
-    Text longLine;
-    for (int i = 0; i < 100; ++i) {
-        longLine += "q6ur";
-    }
     // clang-format off
     const std::pair<ByteSet, Text> rows[] = {
         {ToByteSet(""), ""}, {ToByteSet("f"), "Zg=="}, {ToByteSet("fo"), "Zm8="},
         {ToByteSet("foo"), "Zm9v"}, {ToByteSet("foob"), "Zm9vYg=="},
         {ToByteSet("fooba"), "Zm9vYmE="}, {ToByteSet("foobar"), "Zm9vYmFy"},
         {ByteSet{0x00}, "AA=="}, {ByteSet{0xFB, 0xFF, 0xBF}, "+/+/"},
-        {ToByteSet(kZhongWenGbk), "1tDOxA=="}, {ByteSet(300, 0xAB), longLine}};  // one line
+        {ToByteSet(kZhongWenGbk), "1tDOxA=="}, {ByteSet(60, 0), Text(80, 'A')}};  // one line
     // clang-format on
     for (const auto& [input, expected] : rows) {
         EXPECT_EQ(Base64Encode(input), expected);
