@@ -7,15 +7,14 @@
 
 namespace tarnwick::test {
 
-TlsIdentity TlsIdentity::SelfSigned(const CertificateSpec& spec) {
-    TlsIdentity identity;
+std::shared_ptr<SSL_CTX> SelfSignedTls(const CertificateSpec& spec) {
     const std::unique_ptr<EVP_PKEY, decltype(&EVP_PKEY_free)> key(EVP_EC_gen("P-256"),
                                                                   EVP_PKEY_free);
     const std::unique_ptr<X509, decltype(&X509_free)> certificate(X509_new(), X509_free);
     std::shared_ptr<SSL_CTX> context(SSL_CTX_new(TLS_server_method()), SSL_CTX_free);
     X509* cert = certificate.get();
     if (!key || !cert || !context) {
-        return identity;
+        return nullptr;
     }
     X509_set_version(cert, 2);
     ASN1_INTEGER_set(X509_get_serialNumber(cert), 1);
@@ -34,14 +33,12 @@ TlsIdentity TlsIdentity::SelfSigned(const CertificateSpec& spec) {
             X509V3_EXT_conf_nid(nullptr, &extensionContext, nid, value), X509_EXTENSION_free);
         return extension && X509_add_ext(cert, extension.get(), -1) == 1;
     };
-    if (add(NID_subject_alt_name, spec.altName.c_str()) &&
-        add(NID_ext_key_usage, spec.serverUsage ? "serverAuth" : "clientAuth") &&
-        X509_sign(cert, key.get(), EVP_sha256()) != 0 &&
-        SSL_CTX_use_certificate(context.get(), cert) == 1 &&
-        SSL_CTX_use_PrivateKey(context.get(), key.get()) == 1) {
-        identity.context_ = std::move(context);
-    }
-    return identity;
+    const bool made = add(NID_subject_alt_name, spec.altName.c_str()) &&
+                      add(NID_ext_key_usage, spec.serverUsage ? "serverAuth" : "clientAuth") &&
+                      X509_sign(cert, key.get(), EVP_sha256()) != 0 &&
+                      SSL_CTX_use_certificate(context.get(), cert) == 1 &&
+                      SSL_CTX_use_PrivateKey(context.get(), key.get()) == 1;
+    return made ? context : nullptr;
 }
 
 }  // namespace tarnwick::test

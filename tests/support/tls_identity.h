@@ -18,16 +18,8 @@ struct CertificateSpec {
     bool serverUsage = true;
 };
 
-// A key, its self-signed certificate and a server TLS context that presents them.
-class TlsIdentity {
-  public:
-    // An identity whose Context() is null when OpenSSL could not make one.
-    static TlsIdentity SelfSigned(const CertificateSpec& spec = {});
-
-    ssl_ctx_st* Context() const { return context_.get(); }
-
-  private:
-    std::shared_ptr<ssl_ctx_st> context_;
-};
+// A server TLS context that presents a new key and its self-signed certificate; null when
+// OpenSSL could not make one.
+std::shared_ptr<ssl_ctx_st> SelfSignedTls(const CertificateSpec& spec = {});
 
 }  // namespace tarnwick::test
