@@ -3,7 +3,10 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <openssl/evp.h>
 #include <openssl/ssl.h>
+#include <openssl/x509.h>
+#include <openssl/x509v3.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -50,12 +53,6 @@ bool SendAll(int fd, std::string_view bytes) {
     return true;
 }
 
-// Whether fd has something to read (data, its end or a shut-down) within timeout.
-bool Readable(int fd, std::chrono::milliseconds timeout) {
-    pollfd wait{fd, POLLIN, 0};
-    return ::poll(&wait, 1, static_cast<int>(timeout.count())) > 0;
-}
-
 }  // namespace
 
 Connection::Connection(int fd, ssl_ctx_st* tls)
@@ -68,9 +65,10 @@ Connection::~Connection() {
     ::close(fd_);
 }
 
-bool Connection::Fill(std::chrono::milliseconds timeout) {
+bool Connection::Fill(int timeoutMs) {
     Chunk chunk{};
-    if (!(tls_ && SSL_pending(tls_.get()) > 0) && !Readable(fd_, timeout)) {
+    pollfd wait{fd_, POLLIN, 0};
+    if (!(tls_ && SSL_pending(tls_.get()) > 0) && ::poll(&wait, 1, timeoutMs) <= 0) {
         return false;
     }
     const ssize_t got = tls_ ? SSL_read(tls_.get(), chunk.data(), static_cast<int>(chunk.size()))
@@ -80,25 +78,25 @@ bool Connection::Fill(std::chrono::milliseconds timeout) {
 }
 
 std::optional<std::string> Connection::ReadRequest() {
-    std::size_t size = 0;
-    while ((size = buffer_.find(kHeadEnd)) == std::string::npos) {
-        if (!Fill(std::chrono::milliseconds(-1))) {
+    for (std::size_t head = 0;; head = 0) {
+        if ((head = buffer_.find(kHeadEnd)) != std::string::npos) {
+            const std::size_t field =
+                std::string_view(buffer_).substr(0, head).find(kContentLength);
+            const std::size_t size =
+                head + kHeadEnd.size() +
+                (field == std::string::npos
+                     ? 0
+                     : std::strtoul(buffer_.c_str() + field + kContentLength.size(), nullptr, 10));
+            if (buffer_.size() >= size) {
+                std::string request = buffer_.substr(0, size);
+                buffer_.erase(0, size);
+                return request;
+            }
+        }
+        if (!Fill(-1)) {
             return std::nullopt;
         }
     }
-    size += kHeadEnd.size();
-    const std::size_t field = std::string_view(buffer_).substr(0, size).find(kContentLength);
-    if (field != std::string::npos) {
-        size += std::strtoul(buffer_.c_str() + field + kContentLength.size(), nullptr, 10);
-    }
-    while (buffer_.size() < size) {
-        if (!Fill(std::chrono::milliseconds(-1))) {
-            return std::nullopt;
-        }
-    }
-    std::string request = buffer_.substr(0, size);
-    buffer_.erase(0, size);
-    return request;
 }
 
 bool Connection::Send(std::string_view bytes) {
@@ -108,16 +106,8 @@ bool Connection::Send(std::string_view bytes) {
                                                         static_cast<int>(bytes.size())) > 0);
 }
 
-void Connection::Drip(std::string_view bytes, std::chrono::milliseconds pause) {
-    for (std::size_t i = 0; i < bytes.size() && Send(bytes.substr(i, 1)); ++i) {
-        if (Readable(fd_, pause)) {
-            return;
-        }
-    }
-}
-
 void Connection::HoldUntilPeerCloses(std::chrono::milliseconds idleLimit) {
-    while (Fill(idleLimit)) {
+    while (Fill(static_cast<int>(idleLimit.count()))) {
         buffer_.clear();
     }
 }
@@ -160,6 +150,40 @@ Responder TunnelTo(int port) {
         ::close(origin);
         client.CloseWrite();
     };
+}
+
+std::shared_ptr<SSL_CTX> SelfSignedTls(const CertificateSpec& spec) {
+    const std::unique_ptr<EVP_PKEY, decltype(&EVP_PKEY_free)> key(EVP_EC_gen("P-256"),
+                                                                  EVP_PKEY_free);
+    const std::unique_ptr<X509, decltype(&X509_free)> certificate(X509_new(), X509_free);
+    std::shared_ptr<SSL_CTX> context(SSL_CTX_new(TLS_server_method()), SSL_CTX_free);
+    X509* cert = certificate.get();
+    if (!key || !cert || !context) {
+        return nullptr;
+    }
+    X509_set_version(cert, 2);
+    ASN1_INTEGER_set(X509_get_serialNumber(cert), 1);
+    constexpr long kDay = 24L * 60 * 60;
+    X509_gmtime_adj(X509_getm_notBefore(cert), spec.validFromDays * kDay);
+    X509_gmtime_adj(X509_getm_notAfter(cert), spec.validUntilDays * kDay);
+    X509_NAME_add_entry_by_txt(X509_get_subject_name(cert), "CN", MBSTRING_ASC,
+                               reinterpret_cast<const unsigned char*>("tarnwick test"), -1, -1, 0);
+    X509_set_issuer_name(cert, X509_get_subject_name(cert));
+    X509_set_pubkey(cert, key.get());
+    X509V3_CTX extensionContext;
+    X509V3_set_ctx_nodb(&extensionContext);
+    X509V3_set_ctx(&extensionContext, cert, cert, nullptr, nullptr, 0);
+    auto add = [&](int nid, const char* value) {
+        const std::unique_ptr<X509_EXTENSION, decltype(&X509_EXTENSION_free)> extension(
+            X509V3_EXT_conf_nid(nullptr, &extensionContext, nid, value), X509_EXTENSION_free);
+        return extension && X509_add_ext(cert, extension.get(), -1) == 1;
+    };
+    const bool made = add(NID_subject_alt_name, spec.altName.c_str()) &&
+                      add(NID_ext_key_usage, spec.serverUsage ? "serverAuth" : "clientAuth") &&
+                      X509_sign(cert, key.get(), EVP_sha256()) != 0 &&
+                      SSL_CTX_use_certificate(context.get(), cert) == 1 &&
+                      SSL_CTX_use_PrivateKey(context.get(), key.get()) == 1;
+    return made ? context : nullptr;
 }
 
 RawServer::RawServer(Responder responder, std::shared_ptr<ssl_ctx_st> tls, int port)

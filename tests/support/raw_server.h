@@ -33,8 +33,6 @@ class Connection {
     // of the stream.
     std::optional<std::string> ReadRequest();
     bool Send(std::string_view bytes);
-    // One byte at a time with a pause between; ends early when the peer sends or closes.
-    void Drip(std::string_view bytes, std::chrono::milliseconds pause);
     // Reads and drops whatever comes until the peer closes or nothing came for idleLimit
     // (negative: no limit).
     void HoldUntilPeerCloses(std::chrono::milliseconds idleLimit = std::chrono::milliseconds(-1));
@@ -45,7 +43,7 @@ class Connection {
     int Fd() const { return fd_; }
 
   private:
-    bool Fill(std::chrono::milliseconds timeout);
+    bool Fill(int timeoutMs);
 
     int fd_;
     std::unique_ptr<ssl_st, void (*)(ssl_st*)> tls_;
@@ -64,6 +62,20 @@ Responder ReplyWith(std::string raw);
 std::string OkResponse(std::string_view body, std::string_view extraHeaders = {});
 // A proxy's answer to CONNECT: a tunnel to 127.0.0.1:port, whatever host was asked for.
 Responder TunnelTo(int port);
+
+struct CertificateSpec {
+    // The subject alternative name: "IP:127.0.0.1" or "DNS:some.name".
+    std::string altName = "IP:127.0.0.1";
+    // Validity relative to now, in days.
+    int validFromDays = -1;
+    int validUntilDays = 30;
+    // false: marked for client authentication only, a wrong usage for a server.
+    bool serverUsage = true;
+};
+
+// A server TLS context that presents a new key and its self-signed certificate; null when
+// OpenSSL could not make one.
+std::shared_ptr<ssl_ctx_st> SelfSignedTls(const CertificateSpec& spec = {});
 
 class RawServer {
   public:

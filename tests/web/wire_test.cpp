@@ -13,7 +13,6 @@
 
 #include "tests/support/raw_server.h"
 #include "tests/support/text_match.h"
-#include "tests/support/tls_identity.h"
 #include "web/curl_request.h"
 #include "web/transfer_abandon.h"
 #include "web/web_request.h"
@@ -298,7 +297,9 @@ TEST_F(Wire, AnswersOddHostileAndRedirected) {
         // Bytes of the body keep it from idling: the overall deadline ends it.
         {"body dripping, a byte each 20 ms", [](Connection& c, const std::string&) {
              c.Send("HTTP/1.1 200 OK\r\nContent-Length: 200\r\n\r\n");
-             c.Drip(std::string(200, 'd'), milliseconds(20));
+             for (int i = 0; i < 200 && c.Send("d"); ++i) {
+                 c.HoldUntilPeerCloses(milliseconds(20));
+             }
          }, kFailed, {.timeouts = {100, 100, 300, 300}, .withinMs = 3000}},
         {"empty reply", [](Connection& c, const std::string&) { c.CloseWrite(); }, kFailed},
         {"garbage status line", ReplyWith("GARBAGE\r\n\r\nmore garbage"), kFailed},
