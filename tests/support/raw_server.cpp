@@ -1,124 +1,123 @@
 #include "tests/support/raw_server.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <openssl/evp.h>
 #include <openssl/ssl.h>
+#include <openssl/x509.h>
+#include <openssl/x509v3.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <array>
 #include <csignal>
 #include <cstdlib>
 
-#include "tests/support/tls_identity.h"
-
 namespace tarnwick::test {
 
 namespace {
 
-constexpr std::chrono::milliseconds kNoLimit{-1};
 constexpr std::string_view kHeadEnd = "\r\n\r\n";
 constexpr std::string_view kContentLength = "\r\nContent-Length: ";
+using Chunk = std::array<char, std::size_t{64} * 1024>;
 
-// Copies bytes both ways until either side ends or the server stops.
-void Pump(int a, int b, const StopSignal& stop) {
-    std::array<char, std::size_t{64} * 1024> chunk{};
-    for (pollfd fds[3] = {{stop.Fd(), POLLIN, 0}, {a, POLLIN, 0}, {b, POLLIN, 0}};
-         ::poll(fds, 3, -1) > 0 && fds[0].revents == 0;) {
-        const int from = fds[1].revents != 0 ? a : b;
-        const ssize_t got = ::recv(from, chunk.data(), chunk.size(), 0);
-        if (got <= 0 || !SendAll(from == a ? b : a,
-                                 std::string_view(chunk.data(), static_cast<std::size_t>(got)))) {
-            return;
+// A TCP socket listening on (listen) or connected to 127.0.0.1:port; -1 on failure.
+int LoopbackSocket(int port, bool listen) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const auto* raw = reinterpret_cast<const sockaddr*>(&address);
+    const int on = 1;
+    // A fixed port stays usable while the last run's connections linger in TIME_WAIT; accepted
+    // sockets inherit the lack of delay, which keeps dripped bytes apart.
+    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    if (listen ? ::bind(fd, raw, sizeof address) == 0 && ::listen(fd, 64) == 0
+               : ::connect(fd, raw, sizeof address) == 0) {
+        return fd;
+    }
+    ::close(fd);
+    return -1;
+}
+
+bool SendAll(int fd, std::string_view bytes) {
+    for (ssize_t sent = 0; !bytes.empty(); bytes.remove_prefix(static_cast<std::size_t>(sent))) {
+        if ((sent = ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL)) <= 0) {
+            return false;
         }
     }
+    return true;
 }
 
 }  // namespace
 
-Connection::Connection(Socket socket, const StopSignal& stop)
-    : socket_(std::move(socket)), stop_(stop), tls_(nullptr, SSL_free) {}
-
-bool Connection::AcceptTls(const TlsIdentity& identity) {
-    tls_.reset(identity.Context() != nullptr ? SSL_new(identity.Context()) : nullptr);
-    // Waiting first keeps a stop able to end it; then the client completes or closes.
-    return tls_ && SSL_set_fd(tls_.get(), socket_.Fd()) == 1 &&
-           WaitReadable(socket_.Fd(), stop_, kNoLimit) == WaitResult::kReady &&
-           SSL_accept(tls_.get()) == 1;
+Connection::Connection(int fd, ssl_ctx_st* tls)
+    : fd_(fd), tls_(tls != nullptr ? SSL_new(tls) : nullptr, SSL_free) {
+    open_ =
+        tls == nullptr || (tls_ && SSL_set_fd(tls_.get(), fd_) == 1 && SSL_accept(tls_.get()) == 1);
 }
 
-bool Connection::Fill(std::chrono::milliseconds timeout) {
-    if (!socket_.Valid() || (!(tls_ && SSL_pending(tls_.get()) > 0) &&
-                             WaitReadable(socket_.Fd(), stop_, timeout) != WaitResult::kReady)) {
+Connection::~Connection() {
+    ::close(fd_);
+}
+
+bool Connection::Fill(int timeoutMs) {
+    Chunk chunk{};
+    pollfd wait{fd_, POLLIN, 0};
+    if (!(tls_ && SSL_pending(tls_.get()) > 0) && ::poll(&wait, 1, timeoutMs) <= 0) {
         return false;
     }
-    std::array<char, std::size_t{64} * 1024> chunk{};
     const ssize_t got = tls_ ? SSL_read(tls_.get(), chunk.data(), static_cast<int>(chunk.size()))
-                             : ::recv(socket_.Fd(), chunk.data(), chunk.size(), 0);
-    if (got <= 0) {
-        return false;
-    }
-    buffer_.append(chunk.data(), static_cast<std::size_t>(got));
-    return true;
+                             : ::recv(fd_, chunk.data(), chunk.size(), 0);
+    buffer_.append(chunk.data(), static_cast<std::size_t>(std::max<ssize_t>(got, 0)));
+    return got > 0;
 }
 
 std::optional<std::string> Connection::ReadRequest() {
-    std::size_t size = 0;
-    while ((size = buffer_.find(kHeadEnd)) == std::string::npos) {
-        if (!Fill(kNoLimit)) {
+    for (std::size_t head = 0;; head = 0) {
+        if ((head = buffer_.find(kHeadEnd)) != std::string::npos) {
+            const std::size_t field =
+                std::string_view(buffer_).substr(0, head).find(kContentLength);
+            const std::size_t size =
+                head + kHeadEnd.size() +
+                (field == std::string::npos
+                     ? 0
+                     : std::strtoul(buffer_.c_str() + field + kContentLength.size(), nullptr, 10));
+            if (buffer_.size() >= size) {
+                std::string request = buffer_.substr(0, size);
+                buffer_.erase(0, size);
+                return request;
+            }
+        }
+        if (!Fill(-1)) {
             return std::nullopt;
         }
     }
-    size += kHeadEnd.size();
-    const std::size_t field = std::string_view(buffer_).substr(0, size).find(kContentLength);
-    if (field != std::string::npos) {
-        size += std::strtoul(buffer_.c_str() + field + kContentLength.size(), nullptr, 10);
-    }
-    while (buffer_.size() < size) {
-        if (!Fill(kNoLimit)) {
-            return std::nullopt;
-        }
-    }
-    std::string request = buffer_.substr(0, size);
-    buffer_.erase(0, size);
-    return request;
 }
 
 bool Connection::Send(std::string_view bytes) {
-    if (!Open()) {
-        return false;
-    }
     // Without partial writes, SSL_write sends all or fails.
-    return tls_ ? bytes.empty() ||
-                      SSL_write(tls_.get(), bytes.data(), static_cast<int>(bytes.size())) > 0
-                : SendAll(socket_.Fd(), bytes);
-}
-
-void Connection::Drip(std::string_view bytes, std::chrono::milliseconds pause) {
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        if (!Send(bytes.substr(i, 1)) ||
-            WaitReadable(socket_.Fd(), stop_, pause) != WaitResult::kTimedOut) {
-            return;
-        }
-    }
+    return open_ && (!tls_ ? SendAll(fd_, bytes)
+                           : bytes.empty() || SSL_write(tls_.get(), bytes.data(),
+                                                        static_cast<int>(bytes.size())) > 0);
 }
 
 void Connection::HoldUntilPeerCloses(std::chrono::milliseconds idleLimit) {
-    while (Fill(idleLimit)) {
+    while (Fill(static_cast<int>(idleLimit.count()))) {
         buffer_.clear();
     }
 }
 
 void Connection::CloseWrite() {
-    if (Open()) {
-        if (tls_) {
-            SSL_shutdown(tls_.get());
-        }
-        ::shutdown(socket_.Fd(), SHUT_WR);
-        writeClosed_ = true;
+    if (open_ && tls_) {
+        SSL_shutdown(tls_.get());
     }
-}
-
-void Connection::Reset() {
-    ResetConnection(socket_);
+    ::shutdown(fd_, SHUT_WR);
+    open_ = false;
 }
 
 Responder ReplyWith(std::string raw) {
@@ -135,31 +134,88 @@ std::string OkResponse(std::string_view body, std::string_view extraHeaders) {
 
 Responder TunnelTo(int port) {
     return [port](Connection& client, const std::string&) {
-        const Socket origin = ConnectToLoopback(port);
-        if (origin.Valid() && client.Send("HTTP/1.1 200 Connection established\r\n\r\n")) {
-            Pump(client.Fd(), origin.Fd(), client.Stop());
+        const int origin = LoopbackSocket(port, false);
+        Chunk chunk{};
+        // Copies bytes both ways until either side ends (a stopping server shuts the client
+        // side down).
+        pollfd fds[2] = {{client.Fd(), POLLIN, 0}, {origin, POLLIN, 0}};
+        for (bool open = origin >= 0 && client.Send("HTTP/1.1 200 Connection established\r\n\r\n");
+             open && ::poll(fds, 2, -1) > 0;) {
+            const int from = fds[0].revents != 0 ? client.Fd() : origin;
+            const ssize_t got = ::recv(from, chunk.data(), chunk.size(), 0);
+            open =
+                got > 0 && SendAll(from == origin ? client.Fd() : origin,
+                                   std::string_view(chunk.data(), static_cast<std::size_t>(got)));
         }
+        ::close(origin);
         client.CloseWrite();
     };
 }
 
-RawServer::RawServer(Responder responder, const TlsIdentity* tls, int port)
-    : responder_(std::move(responder)), tls_(tls), listener_(ListenOnLoopback(port)) {
+std::shared_ptr<SSL_CTX> SelfSignedTls(const CertificateSpec& spec) {
+    const std::unique_ptr<EVP_PKEY, decltype(&EVP_PKEY_free)> key(EVP_EC_gen("P-256"),
+                                                                  EVP_PKEY_free);
+    const std::unique_ptr<X509, decltype(&X509_free)> certificate(X509_new(), X509_free);
+    std::shared_ptr<SSL_CTX> context(SSL_CTX_new(TLS_server_method()), SSL_CTX_free);
+    X509* cert = certificate.get();
+    if (!key || !cert || !context) {
+        return nullptr;
+    }
+    X509_set_version(cert, 2);
+    ASN1_INTEGER_set(X509_get_serialNumber(cert), 1);
+    constexpr long kDay = 24L * 60 * 60;
+    X509_gmtime_adj(X509_getm_notBefore(cert), spec.validFromDays * kDay);
+    X509_gmtime_adj(X509_getm_notAfter(cert), spec.validUntilDays * kDay);
+    X509_NAME_add_entry_by_txt(X509_get_subject_name(cert), "CN", MBSTRING_ASC,
+                               reinterpret_cast<const unsigned char*>("tarnwick test"), -1, -1, 0);
+    X509_set_issuer_name(cert, X509_get_subject_name(cert));
+    X509_set_pubkey(cert, key.get());
+    X509V3_CTX extensionContext;
+    X509V3_set_ctx_nodb(&extensionContext);
+    X509V3_set_ctx(&extensionContext, cert, cert, nullptr, nullptr, 0);
+    auto add = [&](int nid, const char* value) {
+        const std::unique_ptr<X509_EXTENSION, decltype(&X509_EXTENSION_free)> extension(
+            X509V3_EXT_conf_nid(nullptr, &extensionContext, nid, value), X509_EXTENSION_free);
+        return extension && X509_add_ext(cert, extension.get(), -1) == 1;
+    };
+    const bool made = add(NID_subject_alt_name, spec.altName.c_str()) &&
+                      add(NID_ext_key_usage, spec.serverUsage ? "serverAuth" : "clientAuth") &&
+                      X509_sign(cert, key.get(), EVP_sha256()) != 0 &&
+                      SSL_CTX_use_certificate(context.get(), cert) == 1 &&
+                      SSL_CTX_use_PrivateKey(context.get(), key.get()) == 1;
+    return made ? context : nullptr;
+}
+
+RawServer::RawServer(Responder responder, std::shared_ptr<ssl_ctx_st> tls, int port)
+    : responder_(std::move(responder)),
+      tls_(std::move(tls)),
+      listener_(LoopbackSocket(port, true)) {
     // TLS writes go through write(2), which raises SIGPIPE when the client has gone.
     [[maybe_unused]] static const auto previous = std::signal(SIGPIPE, SIG_IGN);
-    port_ = LocalPort(listener_);
+    sockaddr_in address{};
+    socklen_t size = sizeof address;
+    if (::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &size) == 0) {
+        port_ = ntohs(address.sin_port);
+    }
     acceptor_ = std::thread(&RawServer::AcceptLoop, this);
 }
 
 RawServer::~RawServer() {
-    stop_.Raise();
+    ::shutdown(listener_, SHUT_RDWR);  // ends the blocked accept
     acceptor_.join();
+    {
+        const std::lock_guard lock(mutex_);
+        for (const int fd : open_) {
+            ::shutdown(fd, SHUT_RDWR);
+        }
+    }
     workers_.clear();  // each future waits for its connection's thread
+    ::close(listener_);
 }
 
 std::string RawServer::Url(std::string_view path) const {
-    return std::string(tls_ != nullptr ? "https" : "http") +
-           "://127.0.0.1:" + std::to_string(port_) + std::string(path);
+    return std::string(tls_ ? "https" : "http") + "://127.0.0.1:" + std::to_string(port_) +
+           std::string(path);
 }
 
 std::vector<std::string> RawServer::Requests() const {
@@ -168,38 +224,36 @@ std::vector<std::string> RawServer::Requests() const {
 }
 
 void RawServer::AcceptLoop() {
-    while (WaitReadable(listener_.Fd(), stop_, kNoLimit) == WaitResult::kReady) {
-        Socket socket(::accept4(listener_.Fd(), nullptr, nullptr, SOCK_CLOEXEC));
+    for (int fd = 0; (fd = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC)) >= 0;) {
         // Long runs (benchmarks) would otherwise keep one ended thread per connection.
         std::erase_if(workers_, [](const std::future<void>& worker) {
             return worker.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
         });
-        if (socket.Valid()) {
-            workers_.push_back(
-                std::async(std::launch::async, &RawServer::Serve, this, std::move(socket)));
-        }
+        const std::lock_guard lock(mutex_);
+        open_.insert(fd);
+        workers_.push_back(std::async(std::launch::async, &RawServer::Serve, this, fd));
     }
 }
 
-void RawServer::Serve(Socket socket) {
-    Connection connection(std::move(socket), stop_);
-    if (tls_ != nullptr && !connection.AcceptTls(*tls_)) {
-        return;
-    }
-    while (connection.Open()) {
-        std::optional<std::string> request = connection.ReadRequest();
-        if (!request) {
-            break;
+void RawServer::Serve(int fd) {
+    {
+        Connection connection(fd, tls_.get());
+        for (std::optional<std::string> request; connection.Open();) {
+            if (!(request = connection.ReadRequest())) {
+                break;
+            }
+            {
+                const std::lock_guard lock(mutex_);
+                requests_.push_back(*request);
+            }
+            responder_(connection, *request);
         }
-        {
-            const std::lock_guard lock(mutex_);
-            requests_.push_back(*request);
-        }
-        responder_(connection, *request);
+        connection.CloseWrite();
+        // Closing while the peer still sends would reset the answer it has not read yet.
+        connection.HoldUntilPeerCloses(std::chrono::milliseconds(2000));
+        const std::lock_guard lock(mutex_);
+        open_.erase(fd);
     }
-    connection.CloseWrite();
-    // Closing while the peer still sends would reset the answer it has not read yet.
-    connection.HoldUntilPeerCloses(std::chrono::milliseconds(2000));
 }
 
 }  // namespace tarnwick::test

@@ -1,6 +1,6 @@
 // A loopback HTTP test server that records the raw bytes of every request and answers with
-// whatever bytes a test scripts. Each connection runs on its own thread; the destructor stops
-// and joins everything.
+// whatever bytes a test scripts. Each connection runs on its own thread; the destructor shuts
+// every socket down, which wakes every wait, and joins everything.
 #pragma once
 
 #include <chrono>
@@ -9,53 +9,46 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <thread>
 #include <vector>
 
-#include "tests/support/socket.h"
-
 struct ssl_st;
+struct ssl_ctx_st;
 
 namespace tarnwick::test {
-
-class TlsIdentity;
 
 // One accepted connection, plain or TLS, as a responder sees it.
 class Connection {
   public:
-    Connection(Socket socket, const StopSignal& stop);
+    // Runs the server side of a TLS handshake first when tls is set; closed when it fails.
+    Connection(int fd, ssl_ctx_st* tls);
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
 
-    // Runs the server side of the TLS handshake; false when it fails.
-    bool AcceptTls(const TlsIdentity& identity);
     // One request: the head up to the empty line and a Content-Length body; nullopt at the end
-    // of the stream or on stop.
+    // of the stream.
     std::optional<std::string> ReadRequest();
     bool Send(std::string_view bytes);
-    // One byte at a time with a pause between; ends early when the peer sends or closes or the
-    // server stops.
-    void Drip(std::string_view bytes, std::chrono::milliseconds pause);
-    // Reads and drops whatever comes until the peer closes, the server stops or nothing came
-    // for idleLimit (negative: no limit).
+    // Reads and drops whatever comes until the peer closes or nothing came for idleLimit
+    // (negative: no limit).
     void HoldUntilPeerCloses(std::chrono::milliseconds idleLimit = std::chrono::milliseconds(-1));
     // The answer is complete: an orderly end of the stream.
     void CloseWrite();
-    // Ends the connection with a reset.
-    void Reset();
 
-    bool Open() const { return socket_.Valid() && !writeClosed_; }
-    int Fd() const { return socket_.Fd(); }
-    const StopSignal& Stop() const { return stop_; }
+    bool Open() const { return open_; }
+    int Fd() const { return fd_; }
 
   private:
-    bool Fill(std::chrono::milliseconds timeout);
+    bool Fill(int timeoutMs);
 
-    Socket socket_;
-    const StopSignal& stop_;
+    int fd_;
     std::unique_ptr<ssl_st, void (*)(ssl_st*)> tls_;
     std::string buffer_;
-    bool writeClosed_ = false;
+    bool open_ = true;
 };
 
 // Called on the connection's thread for every request read; the same responder may run on
@@ -70,10 +63,26 @@ std::string OkResponse(std::string_view body, std::string_view extraHeaders = {}
 // A proxy's answer to CONNECT: a tunnel to 127.0.0.1:port, whatever host was asked for.
 Responder TunnelTo(int port);
 
+struct CertificateSpec {
+    // The subject alternative name: "IP:127.0.0.1" or "DNS:some.name".
+    std::string altName = "IP:127.0.0.1";
+    // Validity relative to now, in days.
+    int validFromDays = -1;
+    int validUntilDays = 30;
+    // false: marked for client authentication only, a wrong usage for a server.
+    bool serverUsage = true;
+};
+
+// A server TLS context that presents a new key and its self-signed certificate; null when
+// OpenSSL could not make one.
+std::shared_ptr<ssl_ctx_st> SelfSignedTls(const CertificateSpec& spec = {});
+
 class RawServer {
   public:
-    // port 0: one the system chooses; Port() is -1 when the server could not listen.
-    explicit RawServer(Responder responder, const TlsIdentity* tls = nullptr, int port = 0);
+    // port 0: one the system chooses; Port() is -1 when the server could not listen. A TLS
+    // context makes it an https server.
+    explicit RawServer(Responder responder, std::shared_ptr<ssl_ctx_st> tls = nullptr,
+                       int port = 0);
     ~RawServer();
 
     int Port() const { return port_; }
@@ -84,15 +93,15 @@ class RawServer {
 
   private:
     void AcceptLoop();
-    void Serve(Socket socket);
+    void Serve(int fd);
 
     Responder responder_;
-    const TlsIdentity* tls_;
-    StopSignal stop_;
-    Socket listener_;
+    std::shared_ptr<ssl_ctx_st> tls_;
+    int listener_;
     int port_ = -1;
     mutable std::mutex mutex_;
     std::vector<std::string> requests_;
+    std::set<int> open_;                      // the connections to shut down when the server stops
     std::vector<std::future<void>> workers_;  // touched by the accepting thread only
     std::thread acceptor_;
 };

@@ -49,12 +49,10 @@ TEST(MergeCookies, RowsFromTheRules) {
 }
 
 TEST(MergeCookies, HelpersAndHundredThousandItems) {
-    EXPECT_EQ(CookieName(" a =1"), "a");
-    EXPECT_EQ(CookieName("plain"), "plain");
-    EXPECT_TRUE(HasCookieNamed({"x=1", "a=2"}, "a"));
-    EXPECT_FALSE(HasCookieNamed({"A=1"}, "a"));
-    EXPECT_EQ(FindTextInArray({"a", "b", "b"}, "b"), 2);
-    EXPECT_EQ(FindTextInArray({"a"}, "c"), -1);
+    EXPECT_EQ(CookieName(" a =1") + "|" + CookieName("plain"), "a|plain");
+    EXPECT_TRUE(HasCookieNamed({"x=1", "a=2"}, "a") && !HasCookieNamed({"A=1"}, "a"));
+    // Not found, on a list holding no more than it needs: a read past its end shows under ASan.
+    EXPECT_EQ(FindTextInArray({"a", "b", "b"}, "b") * 10 + FindTextInArray({"a"}, "c"), 19);
     EXPECT_EQ(RemoveDuplicateItems("a; b; a; ; b; ", "; "), "a; b; ");
 
     Text older;
