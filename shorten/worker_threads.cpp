@@ -11,14 +11,19 @@ bool WorkerThreads::Start(std::function<void()> routine) {
     if (!routine) {
         return false;
     }
+    bool handedOver = false;
     {
         const std::lock_guard lock(mutex_);
         if (parked_ > 0) {
             --parked_;
             handedOver_.push_back(std::move(routine));
-            wake_.notify_one();
-            return true;
+            handedOver = true;
         }
+    }
+    if (handedOver) {
+        // Outside the lock: a thread woken while it is held would only block on it again.
+        wake_.notify_one();
+        return true;
     }
     try {
         std::thread([this, routine = std::move(routine)]() mutable {
