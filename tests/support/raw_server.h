@@ -3,7 +3,6 @@
 // every socket down, which wakes every wait, and joins everything.
 #pragma once
 
-#include <chrono>
 #include <functional>
 #include <future>
 #include <memory>
@@ -20,31 +19,25 @@ struct ssl_ctx_st;
 
 namespace tarnwick::test {
 
-// One accepted connection, plain or TLS, as a responder sees it.
+// One accepted connection, plain or TLS (closed when the handshake fails), as a responder sees it.
 class Connection {
   public:
-    // Runs the server side of a TLS handshake first when tls is set; closed when it fails.
     Connection(int fd, ssl_ctx_st* tls);
     ~Connection();
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
     // One request: the head up to the empty line and a Content-Length body; nullopt at the end
-    // of the stream.
-    std::optional<std::string> ReadRequest();
+    // of the stream or when nothing came for idleMs (negative: no limit).
+    std::optional<std::string> ReadRequest(int idleMs = -1);
     bool Send(std::string_view bytes);
-    // Reads and drops whatever comes until the peer closes or nothing came for idleLimit
-    // (negative: no limit).
-    void HoldUntilPeerCloses(std::chrono::milliseconds idleLimit = std::chrono::milliseconds(-1));
+    // Reads and drops whatever comes until the peer closes or nothing came for idleMs.
+    void HoldUntilPeerCloses(int idleMs = -1);
     // The answer is complete: an orderly end of the stream.
     void CloseWrite();
-
     bool Open() const { return open_; }
-    int Fd() const { return fd_; }
 
   private:
-    bool Fill(int timeoutMs);
-
     int fd_;
     std::unique_ptr<ssl_st, void (*)(ssl_st*)> tls_;
     std::string buffer_;
@@ -60,17 +53,12 @@ Responder ReplyWith(std::string raw);
 // "HTTP/1.1 200 OK" with a Content-Length, the extra header lines (each ending in CR LF) and
 // the body.
 std::string OkResponse(std::string_view body, std::string_view extraHeaders = {});
-// A proxy's answer to CONNECT: a tunnel to 127.0.0.1:port, whatever host was asked for.
-Responder TunnelTo(int port);
 
 struct CertificateSpec {
-    // The subject alternative name: "IP:127.0.0.1" or "DNS:some.name".
-    std::string altName = "IP:127.0.0.1";
-    // Validity relative to now, in days.
-    int validFromDays = -1;
+    std::string altName = "IP:127.0.0.1";  // or "DNS:some.name"
+    int validFromDays = -1;                // relative to now
     int validUntilDays = 30;
-    // false: marked for client authentication only, a wrong usage for a server.
-    bool serverUsage = true;
+    bool serverUsage = true;  // false: for client authentication only, wrong for a server
 };
 
 // A server TLS context that presents a new key and its self-signed certificate; null when
@@ -92,7 +80,6 @@ class RawServer {
     std::vector<std::string> Requests() const;
 
   private:
-    void AcceptLoop();
     void Serve(int fd);
 
     Responder responder_;
