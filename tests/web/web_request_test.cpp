@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "web/com.h"
-#include "web/header_lines.h"
 
 // Designated initializers name only the arguments a case sets; the rest keep their defaults.
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
@@ -114,27 +113,7 @@ TEST(WebRequest, CreationFailureAndEmptyObjectsGiveEmptyResults) {
     EXPECT_TRUE(WebRequest(kUrl, args).empty());
     EXPECT_EQ(received + responseHeaders + std::to_string(status), "0");
     RequestObjectRef object;
-    RequestObjectRef second;
     EXPECT_FALSE(ObjectCreate(object, "MSXML2.XMLHTTP") || object);
-    EXPECT_TRUE(ObjectCreate(object, kRequestObjectProgId));
-    ObjectAssign(second, object);
-    EXPECT_EQ(second.get(), object.get());
-    ObjectRelease(second);
-    EXPECT_TRUE(second == nullptr && object.use_count() == 1);
-}
-
-TEST(HeaderLines, NamesValuesTextBeforeAndSetCookies) {
-    auto split = [](std::string_view line) {
-        return HeaderName(line) + "|" + HeaderValue(line) + ";";
-    };
-    EXPECT_EQ(split("  X-A  :  v  ") + split("nocolon") + split("X:"), "X-A|v;|;X|;");
-    EXPECT_EQ(TextBefore("Set-Cookie: a=1", ": ") + "|" + TextBefore("a-b-c", "-", 3) + "|" +
-                  TextBefore("a-b-c", "-", 0) + "|" + TextBefore("aXb", "x", 1, true) + "|" +
-                  TextBefore("abc", "-"),
-              "Set-Cookie|a-b|a|a|");
-    // Only the first pair of a line counts; a line with no ";" loses the prefix in any case.
-    EXPECT_EQ(CollectSetCookies("Set-Cookie: a=1; HttpOnly\r\nSet-Cookie: SET-COOKIE:b=2"),
-              "a=1; b=2");
 }
 
 }  // namespace
