@@ -54,16 +54,9 @@ Responder ReplyWith(std::string raw);
 // the body.
 std::string OkResponse(std::string_view body, std::string_view extraHeaders = {});
 
-struct CertificateSpec {
-    std::string altName = "IP:127.0.0.1";  // or "DNS:some.name"
-    int validFromDays = -1;                // relative to now
-    int validUntilDays = 30;
-    bool serverUsage = true;  // false: for client authentication only, wrong for a server
-};
-
-// A server TLS context that presents a new key and its self-signed certificate; null when
-// OpenSSL could not make one.
-std::shared_ptr<ssl_ctx_st> SelfSignedTls(const CertificateSpec& spec = {});
+// A server TLS context that presents a new key and its self-signed certificate for
+// 127.0.0.1, valid for a day; null when OpenSSL could not make one.
+std::shared_ptr<ssl_ctx_st> SelfSignedTls();
 
 class RawServer {
   public:

@@ -410,27 +410,23 @@ TEST_F(Wire, ProxiesFromTheEnvironmentAndCredentialsForTheProxyOnly) {
 }
 
 TEST_F(Wire, CertificateFlagsIgnoreOnlyWhatTheyName) {
+    RawServer server(ReplyWith(OkResponse("tls")), SelfSignedTls());
     const int ca = kIgnoreUnknownCa;
-    const int host = kIgnoreWrongHostName;
-    // The certificate, flags too few for it, flags enough for it.
-    // clang-format off
-    for (const auto& [spec, tooFew, enough] : {
-             std::tuple{CertificateSpec{}, 0, ca}, {{.altName = "DNS:wrong.example"}, ca, ca | host},
-             {{.validFromDays = -10, .validUntilDays = -1}, ca, ca | kIgnoreInvalidDate},
-             {{.validFromDays = 5, .validUntilDays = 10}, ca | kIgnoreWrongUsage | host, ca | kIgnoreInvalidDate},
-             {{.serverUsage = false}, ca, ca | kIgnoreWrongUsage}}) {
-        // clang-format on
-        RawServer server(ReplyWith(OkResponse("tls")), SelfSignedTls(spec));
+    // The address, flags too few for the certificate there, flags enough for it.
+    for (const auto& [url, tooFew, enough] :
+         {std::tuple{server.Url(), 0, ca},
+          {"https://localhost:" + std::to_string(server.Port()) + "/", ca,
+           ca | kIgnoreWrongHostName}}) {
         const RequestObjectRef object = NewObject();
         // Back to strict at the end: a connection accepted under the lenient flags is not reused.
         for (const int flags : {tooFew, enough, tooFew}) {
             EXPECT_TRUE(object->Option(kOptionSslErrorIgnoreFlags, flags));
-            ASSERT_TRUE(object->Open("GET", server.Url(), false));
-            EXPECT_EQ(object->Send(std::string_view()), flags == enough) << enough;
+            ASSERT_TRUE(object->Open("GET", url, false));
+            EXPECT_EQ(object->Send(std::string_view()), flags == enough) << url << flags;
             EXPECT_EQ(object->Status(), flags == enough ? 200 : 0);
         }
         // WebRequest ignores all four kinds.
-        EXPECT_EQ(Unmet(Fetch(server.Url()), {"^tls|200|"}), "");
+        EXPECT_EQ(Unmet(Fetch(url), {"^tls|200|"}), "");
     }
 }
 
