@@ -5,7 +5,6 @@
 
 #include <functional>
 #include <future>
-#include <memory>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -14,15 +13,12 @@
 #include <thread>
 #include <vector>
 
-struct ssl_st;
-struct ssl_ctx_st;
-
 namespace tarnwick::test {
 
-// One accepted connection, plain or TLS (closed when the handshake fails), as a responder sees it.
+// One accepted connection, as a responder sees it.
 class Connection {
   public:
-    Connection(int fd, ssl_ctx_st* tls);
+    explicit Connection(int fd) : fd_(fd) {}
     ~Connection();
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
@@ -32,14 +28,16 @@ class Connection {
     std::optional<std::string> ReadRequest(int idleMs = -1);
     bool Send(std::string_view bytes);
     // Reads and drops whatever comes until the peer closes or nothing came for idleMs.
-    void HoldUntilPeerCloses(int idleMs = -1);
+    void HoldUntilPeerCloses(int idleMs = -1) {
+        while (ReadRequest(idleMs)) {
+        }
+    }
     // The answer is complete: an orderly end of the stream.
     void CloseWrite();
     bool Open() const { return open_; }
 
   private:
     int fd_;
-    std::unique_ptr<ssl_st, void (*)(ssl_st*)> tls_;
     std::string buffer_;
     bool open_ = true;
 };
@@ -54,20 +52,14 @@ Responder ReplyWith(std::string raw);
 // the body.
 std::string OkResponse(std::string_view body, std::string_view extraHeaders = {});
 
-// A server TLS context that presents a new key and its self-signed certificate for
-// 127.0.0.1, valid for a day; null when OpenSSL could not make one.
-std::shared_ptr<ssl_ctx_st> SelfSignedTls();
-
 class RawServer {
   public:
-    // port 0: one the system chooses; Port() is -1 when the server could not listen. A TLS
-    // context makes it an https server.
-    explicit RawServer(Responder responder, std::shared_ptr<ssl_ctx_st> tls = nullptr,
-                       int port = 0);
+    // On a port the system chooses; Port() is -1 when the server could not listen.
+    explicit RawServer(Responder responder);
     ~RawServer();
 
     int Port() const { return port_; }
-    // http://127.0.0.1:port + path (https for a TLS server).
+    // http://127.0.0.1:port + path.
     std::string Url(std::string_view path = "/") const;
     // The raw requests, in the order they were read.
     std::vector<std::string> Requests() const;
@@ -76,7 +68,6 @@ class RawServer {
     void Serve(int fd);
 
     Responder responder_;
-    std::shared_ptr<ssl_ctx_st> tls_;
     int listener_;
     int port_ = -1;
     mutable std::mutex mutex_;
