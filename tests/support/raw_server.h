@@ -3,10 +3,8 @@
 // every socket down, which wakes every wait, and joins everything.
 #pragma once
 
-#include <chrono>
 #include <functional>
 #include <future>
-#include <memory>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -15,38 +13,31 @@
 #include <thread>
 #include <vector>
 
-struct ssl_st;
-struct ssl_ctx_st;
-
 namespace tarnwick::test {
 
-// One accepted connection, plain or TLS, as a responder sees it.
+// One accepted connection, as a responder sees it.
 class Connection {
   public:
-    // Runs the server side of a TLS handshake first when tls is set; closed when it fails.
-    Connection(int fd, ssl_ctx_st* tls);
+    explicit Connection(int fd) : fd_(fd) {}
     ~Connection();
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
     // One request: the head up to the empty line and a Content-Length body; nullopt at the end
-    // of the stream.
-    std::optional<std::string> ReadRequest();
+    // of the stream or when nothing came for idleMs (negative: no limit).
+    std::optional<std::string> ReadRequest(int idleMs = -1);
     bool Send(std::string_view bytes);
-    // Reads and drops whatever comes until the peer closes or nothing came for idleLimit
-    // (negative: no limit).
-    void HoldUntilPeerCloses(std::chrono::milliseconds idleLimit = std::chrono::milliseconds(-1));
+    // Reads and drops whatever comes until the peer closes or nothing came for idleMs.
+    void HoldUntilPeerCloses(int idleMs = -1) {
+        while (ReadRequest(idleMs)) {
+        }
+    }
     // The answer is complete: an orderly end of the stream.
     void CloseWrite();
-
     bool Open() const { return open_; }
-    int Fd() const { return fd_; }
 
   private:
-    bool Fill(int timeoutMs);
-
     int fd_;
-    std::unique_ptr<ssl_st, void (*)(ssl_st*)> tls_;
     std::string buffer_;
     bool open_ = true;
 };
@@ -60,43 +51,23 @@ Responder ReplyWith(std::string raw);
 // "HTTP/1.1 200 OK" with a Content-Length, the extra header lines (each ending in CR LF) and
 // the body.
 std::string OkResponse(std::string_view body, std::string_view extraHeaders = {});
-// A proxy's answer to CONNECT: a tunnel to 127.0.0.1:port, whatever host was asked for.
-Responder TunnelTo(int port);
-
-struct CertificateSpec {
-    // The subject alternative name: "IP:127.0.0.1" or "DNS:some.name".
-    std::string altName = "IP:127.0.0.1";
-    // Validity relative to now, in days.
-    int validFromDays = -1;
-    int validUntilDays = 30;
-    // false: marked for client authentication only, a wrong usage for a server.
-    bool serverUsage = true;
-};
-
-// A server TLS context that presents a new key and its self-signed certificate; null when
-// OpenSSL could not make one.
-std::shared_ptr<ssl_ctx_st> SelfSignedTls(const CertificateSpec& spec = {});
 
 class RawServer {
   public:
-    // port 0: one the system chooses; Port() is -1 when the server could not listen. A TLS
-    // context makes it an https server.
-    explicit RawServer(Responder responder, std::shared_ptr<ssl_ctx_st> tls = nullptr,
-                       int port = 0);
+    // On a port the system chooses; Port() is -1 when the server could not listen.
+    explicit RawServer(Responder responder);
     ~RawServer();
 
     int Port() const { return port_; }
-    // http://127.0.0.1:port + path (https for a TLS server).
+    // http://127.0.0.1:port + path.
     std::string Url(std::string_view path = "/") const;
     // The raw requests, in the order they were read.
     std::vector<std::string> Requests() const;
 
   private:
-    void AcceptLoop();
     void Serve(int fd);
 
     Responder responder_;
-    std::shared_ptr<ssl_ctx_st> tls_;
     int listener_;
     int port_ = -1;
     mutable std::mutex mutex_;
