@@ -5,6 +5,8 @@
 #include <chrono>
 #include <string>
 
+#include <openssl/evp.h>
+
 #include "shorten/hosts.h"
 
 namespace tarnwick {
@@ -16,28 +18,22 @@ constexpr std::array<std::string_view, 3> kHosts = {
 
 // The long address as provider p decodes its "url=" value: Base64 with "+", "/" and "=" as
 // sent (1), the bytes as typed (2), every byte as "%XX" (3).
-std::string DecodedAddress(int provider, std::string_view value) {
-    std::string out;
+std::string DecodedAddress(int provider, const std::string& value) {
     if (provider == 2) {
-        return std::string(value);
+        return value;
     }
-    if (provider == 3) {
-        for (std::size_t i = 0; i + 3 <= value.size(); i += 3) {
-            out += static_cast<char>(std::stoi(std::string(value.substr(i + 1, 2)), nullptr, 16));
-        }
+    std::string out(value.size(), '\0');
+    if (provider == 1) {
+        const long size = EVP_DecodeBlock(reinterpret_cast<unsigned char*>(out.data()),
+                                          reinterpret_cast<const unsigned char*>(value.data()),
+                                          static_cast<int>(value.size()));
+        const auto padding = static_cast<long>(value.size() - 1 - value.find_last_not_of('='));
+        out.resize(static_cast<std::size_t>(std::max(size - padding, 0L)));
         return out;
     }
-    constexpr std::string_view kAlphabet =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    unsigned group = 0;
-    int bits = 0;
-    for (const char c : value) {
-        if (const std::size_t digit = kAlphabet.find(c); digit != std::string_view::npos) {
-            group = (group << 6) | static_cast<unsigned>(digit);
-            if ((bits += 6) >= 8) {
-                out += static_cast<char>((group >> (bits -= 8)) & 0xFF);
-            }
-        }
+    out.clear();
+    for (std::size_t i = 0; i + 3 <= value.size(); i += 3) {
+        out += static_cast<char>(std::stoi(value.substr(i + 1, 2), nullptr, 16));
     }
     return out;
 }
@@ -119,7 +115,7 @@ void ProviderSimulator::Respond(test::Connection& connection, const std::string&
         cookie);
 
     std::unique_lock lock(mutex_);
-    if (!home && neverAnswer_.contains(host) && !closing_) {
+    if (!home && neverAnswer_.contains(host)) {
         ++held_;
         changed_.notify_all();
         const std::size_t release = released_;
