@@ -88,7 +88,7 @@ TEST(ShortenJobs, EachProviderOnTheWireAndOnlyTheLatestClickPublishes) {
     const std::string both = std::string(Sim::kAnswerCookie) + "; " + std::string(Sim::kHomeCookie);
     const auto shows = [&](std::string_view status, const std::string& link,
                            std::string_view cookies) {
-        EXPECT_EQ(host.Status() + "|" + host.ShortLink() + "|" + jobs.AnswerText() + "|" +
+        EXPECT_EQ(host.statuses.back() + "|" + host.shortLink + "|" + jobs.AnswerText() + "|" +
                       jobs.ProviderCookies(),
                   Text(status) + "|" + link + "|" + link + "|" + Text(cookies));
     };

@@ -8,6 +8,7 @@
 #include <openssl/evp.h>
 
 #include "shorten/hosts.h"
+#include "text/find.h"
 
 namespace tarnwick {
 namespace {
@@ -17,37 +18,20 @@ constexpr std::array<std::string_view, 3> kHosts = {
     TARNWICK_PROVIDER1_HOST, TARNWICK_PROVIDER2_HOST, TARNWICK_PROVIDER3_HOST};
 
 // The long address as provider p decodes its "url=" value: Base64 with "+", "/" and "=" as
-// sent (1), the bytes as typed (2), every byte as "%XX" (3).
+// sent (1), the bytes as typed (2), every byte as "%XX" (3). An address holds no zero byte.
 std::string DecodedAddress(int provider, const std::string& value) {
-    if (provider == 2) {
-        return value;
-    }
     std::string out(value.size(), '\0');
     if (provider == 1) {
-        const long size = EVP_DecodeBlock(reinterpret_cast<unsigned char*>(out.data()),
-                                          reinterpret_cast<const unsigned char*>(value.data()),
-                                          static_cast<int>(value.size()));
-        const auto padding = static_cast<long>(value.size() - 1 - value.find_last_not_of('='));
-        out.resize(static_cast<std::size_t>(std::max(size - padding, 0L)));
-        return out;
+        EVP_DecodeBlock(reinterpret_cast<unsigned char*>(out.data()),
+                        reinterpret_cast<const unsigned char*>(value.data()),
+                        static_cast<int>(value.size()));
+        return out.substr(0, out.find('\0'));
     }
     out.clear();
-    for (std::size_t i = 0; i + 3 <= value.size(); i += 3) {
+    for (std::size_t i = 0; provider == 3 && i + 3 <= value.size(); i += 3) {
         out += static_cast<char>(std::stoi(value.substr(i + 1, 2), nullptr, 16));
     }
-    return out;
-}
-
-// The link where the service puts it: JSON with escaped slashes for 1 and 3, a line for 2.
-std::string Answer(int provider, std::string link) {
-    if (provider == 2) {
-        return link + "\n";
-    }
-    for (std::size_t at = 0; (at = link.find('/', at)) != std::string::npos; at += 2) {
-        link.insert(at, 1, '\\');
-    }
-    return (provider == 1 ? R"({"code":0,"short_url":")" : R"({"status":1,"tinyurl":")") + link +
-           "\"}";
+    return provider == 2 ? value : out;
 }
 
 }  // namespace
@@ -71,11 +55,7 @@ ProviderSimulator::~ProviderSimulator() {
 
 void ProviderSimulator::SetFailure(std::string_view host, Failure failure) {
     const std::lock_guard lock(mutex_);
-    if (failure == Failure::kNeverAnswer) {
-        neverAnswer_.emplace(host);
-    } else {
-        neverAnswer_.erase(std::string(host));
-    }
+    failures_[std::string(host)] = failure;
 }
 
 void ProviderSimulator::ReleaseHeldRequests(bool answer) {
@@ -110,12 +90,18 @@ void ProviderSimulator::Respond(test::Connection& connection, const std::string&
         DecodedAddress(provider, request.substr(valueAt, valueEnd - valueAt));
     const std::string cookie =
         "Set-Cookie: " + std::string(home ? kHomeCookie : kAnswerCookie) + "; path=/\r\n";
-    std::string answer = test::OkResponse(
-        home ? "<html>Make it short.</html>\n" : Answer(provider, ShortLinkFor(host, address)),
-        cookie);
+    // The link where the service puts it: JSON with escaped slashes for 1 and 3, a line for 2.
+    const std::string link = ShortLinkFor(host, address);
+    const std::string json =
+        (provider == 1 ? R"({"code":0,"short_url":")" : R"({"status":1,"tinyurl":")") +
+        TextReplace(link, "/", "\\/") + "\"}";
+    std::string answer = test::OkResponse(home            ? "<html>Make it short.</html>\n"
+                                          : provider == 2 ? link + "\n"
+                                                          : json,
+                                          cookie);
 
     std::unique_lock lock(mutex_);
-    if (!home && neverAnswer_.contains(host)) {
+    if (!home && failures_[host] == Failure::kNeverAnswer) {
         ++held_;
         changed_.notify_all();
         const std::size_t release = released_;

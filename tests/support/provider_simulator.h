@@ -6,8 +6,8 @@
 #include <condition_variable>
 #include <cstddef>
 #include <functional>
+#include <map>
 #include <mutex>
-#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -50,7 +50,7 @@ class ProviderSimulator {
 
     mutable std::mutex mutex_;
     mutable std::condition_variable changed_;
-    std::set<std::string, std::less<>> neverAnswer_;  // hosts
+    std::map<std::string, Failure> failures_;  // by host
     std::size_t held_ = 0;
     std::size_t released_ = 0;  // releases so far; a held request waits for the next one
     bool answerReleased_ = false;

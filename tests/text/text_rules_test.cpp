@@ -1,6 +1,7 @@
-// The text rules as tables of (input, expected) rows from the rules' own examples. The search,
-// split and space rows also hold the naive reference (which the fuzz harnesses compare the
-// library with) to the same examples, and a sweep compares the two on every small text.
+// The text rules and encodings as tables of (input, expected) rows from the rules' own examples.
+// The search, split and space rows also hold the naive reference (which the fuzz harnesses
+// compare the library with) to the same examples, and a sweep compares the two on every small
+// text.
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -9,16 +10,20 @@
 
 #include "fuzz/reference.h"
 #include "text/ascii.h"
+#include "text/base64.h"
+#include "text/code_page.h"
 #include "text/extract.h"
 #include "text/find.h"
 #include "text/numbers.h"
 #include "text/runtime_error.h"
 #include "text/spaces.h"
+#include "text/url_encode.h"
 
 namespace tarnwick {
 namespace {
 
 using namespace tarnwick::fuzz;
+using namespace std::literals;
 
 // A long ASCII run, a pair whose second byte is 'a', more ASCII, a real 'a': the word-wise skip
 // over plain runs must stop at the pair and still step over it whole.
@@ -26,31 +31,63 @@ using namespace tarnwick::fuzz;
 const std::string kLong = std::string(1000, 'x') + "\xC4" "a" + std::string(40, 'y') + "a";
 // clang-format on
 const std::string kLongCut = kLong.substr(0, kLong.size() - 1);
+constexpr const char* kZhongWenGbk = "\xD6\xD0\xCE\xC4";  // "中文" in code page 936
 
-TEST(TextRules, CutsCodesBytesAndNumbers) {
-    // clang-format off
-    const std::pair<Text, Text> texts[] = {
-        {CharFromCode(0), ""},
-        {CharFromCode(0xC4), "\xC4"}, {SpaceText(3), "   "}, {SpaceText(-1), ""},
-        {ToHexText(10), "A"}, {ToHexText(255), "FF"}, {ToHexText(0), "0"},
-        {ToHexText(-1), "FFFFFFFF"}, {ToText(ByteSet{0x61, 0, 0x62}), "a"},
-        {ToText(ByteSet{0x61, 0x62}), "ab"}};
-    // clang-format on
-    for (const auto& [actual, expected] : texts) {
-        EXPECT_EQ(actual, expected);
+ByteSet Utf16(std::u16string_view units) {  // little-endian
+    ByteSet bytes;
+    for (const char16_t unit : units) {
+        bytes.insert(bytes.end(),
+                     {static_cast<std::uint8_t>(unit), static_cast<std::uint8_t>(unit >> 8)});
     }
+    return bytes;
+}
+
+// Extraction: only the first left marker counts; an ignoreCase search finds either case.
+// Percent-encoding never keeps a byte above 0x7F. Code pages: invalid input (a lone lead byte,
+// an invalid pair, an unpaired surrogate) is replaced, a character that 936 lacks becomes '?',
+// units are read up to the first zero unit; the UTF-16 result is sized for the ANSI reading of
+// the text ("\xE4\xB8\xAD" is one pair and an invalid byte there, one unit in UTF-8, the
+// default). Empty byte results hold no storage.
+TEST(TextRules, CutsCodesBytesNumbersAndEncodings) {
+    const std::string cookie = "Set-Cookie: a=1; path=/";
+    const std::string token = std::string(kQuoteToken);
+    const ByteSet smile = Utf16(u"\U0001F600\0"sv);
     const ByteSet five{1, 2, 3, 4, 5};
     // clang-format off
+    const std::pair<Text, Text> texts[] = {
+        {CharFromCode(0), ""}, {CharFromCode(0xC4), "\xC4"}, {SpaceText(3), "   "},
+        {SpaceText(-1), ""}, {ToHexText(255), "FF"}, {ToHexText(0), "0"}, {ToHexText(-1), "FFFFFFFF"},
+        {ToText(ByteSet{0x61, 0, 0x62}), "a"},
+        {ExtractBetween(R"({"short_url":"http:\/\/t.example\/ab"})", "short_url" + token + ":" + token, token), R"(http:\/\/t.example\/ab)"},
+        {ExtractBetween("ab]c", "", "]"), "ab"}, {ExtractBetween("a[b]c", "[", ""), ""},
+        {ExtractBetween("[x\n]", "[", "]"), "x\n"}, {ExtractBetween("<x>1</x><x>2</x>", "<x>", "<", 4), "2"},
+        {ExtractBetween(cookie, "SET-COOKIE:", ";", 0, true), " a=1"}, {ExtractBetween(cookie, "SET-COOKIE:", ";"), ""},
+        {Base64Encode({}), ""}, {Base64Encode(ToByteSet("f")), "Zg=="}, {Base64Encode(ToByteSet("fo")), "Zm8="},
+        {Base64Encode(ToByteSet("foobar")), "Zm9vYmFy"}, {Base64Encode({0xFB, 0xFF, 0xBF}), "+/+/"},
+        {Base64Encode(ByteSet(60, 0)), Text(80, 'A')},  // one line
+        {UrlEncodeUtf8("a-"), "%61%2D"}, {UrlEncodeUtf8(""), ""}, {UrlEncodeUtf8("\t\xD6\xD0", true), "%09%D6%D0"},
+        {UrlEncodeUtf8("aZ09-./_~ ", true), "aZ09-.%2F%5F%7E%20"}, {UrlEncodeUtf8("a\xD6\xD0", true, true), "a%E4%B8%AD"},
+        {UrlEncodeUtf8("\xFF", false, true), "%EF%BF%BD"},
+        {AnsiToUtf8("plain ascii"), "plain ascii"}, {AnsiToUtf8(kZhongWenGbk), "\xE4\xB8\xAD\xE6\x96\x87"},
+        {AnsiToUtf8(""), ""}, {AnsiToUtf8("a\xD6"), "a\xEF\xBF\xBD"},
+        {AnsiToUtf8("\xFF\xFF" "b"), "\xEF\xBF\xBD\xEF\xBF\xBD" "b"},
+        {Utf16ToCodePage(Utf16(u"\u4E2D\u6587\0"sv)), kZhongWenGbk},  // the ANSI page by default
+        {Utf16ToCodePage(Utf16(u"ok\0x"sv), kCodePageUtf8), "ok"},
+        {Utf16ToCodePage(Utf16(u"\u4E2D"), kCodePageUtf8), "\xE4\xB8\xAD"},
+        {Utf16ToCodePage(ByteSet{}), ""}, {Utf16ToCodePage(ByteSet{'q', 0, 'r'}), "q"},
+        {Utf16ToCodePage(Utf16(u"a\u21ACb\0"sv)), "a?b"},
+        {Utf16ToCodePage(Utf16(u"x\xD800y\0"sv), kCodePageUtf8), "x\xEF\xBF\xBDy"},
+        {Utf16ToCodePage(Utf16(u"\u00E9\0"sv), 1252), "\xE9"},  // other code pages by their number
+        {Utf16ToCodePage(smile, kCodePageUtf8), "\xF0\x9F\x98\x80"},
+        {Utf16ToCodePage(smile, kCodePageGb18030), "\x94\x39\xFC\x36"},
+        {Utf16ToCodePage(CodePageToUtf16("\x94\x39\xFC\x36", kCodePageGb18030), kCodePageUtf8), "\xF0\x9F\x98\x80"}};
     const std::pair<ByteSet, ByteSet> bytes[] = {
         {ToByteSet(""), {}}, {ToByteSet("ab"), {0x61, 0x62}}, {ByteSetMid(five, 4, 10), {4, 5}},
         {ByteSetMid(five, -3, 2), {1, 2}}, {ByteSetMid(five, 9, 2), {}},
-        {ByteSetMid(five, 2, -1), {}}, {ZeroByteSet(0), {}}, {ZeroByteSet(2), {0, 0}}};
-    // clang-format on
-    for (const auto& [actual, expected] : bytes) {
-        EXPECT_EQ(actual, expected);
-    }
-    // The last two: empty results hold no storage.
-    // clang-format off
+        {ByteSetMid(five, 2, -1), {}}, {ZeroByteSet(0), {}}, {ZeroByteSet(2), {0, 0}},
+        {CodePageToUtf16(kZhongWenGbk, kCodePageGbk), Utf16(u"\u4E2D\u6587\0"sv)},
+        {CodePageToUtf16("a", 0), Utf16(u"a\0"sv)},  // 0 is the ANSI page
+        {CodePageToUtf16("\xE4\xB8\xAD"), Utf16(u"\u4E2D\0\0"sv)}, {CodePageToUtf16(""), {}}};
     const std::pair<double, double> numbers[] = {
         {TextLength("\xD6\xD0x"), 3}, {TextCode("\xC4z"), -60}, {TextCode("az", 2), 'z'},
         {TextCode("az", 0), 0}, {TextCode("az", 3), 0}, {ToByte(0x1FF), 0xFF},
@@ -61,6 +98,12 @@ TEST(TextRules, CutsCodesBytesAndNumbers) {
         {static_cast<double>(ZeroByteSet(-2).capacity()), 0},
         {static_cast<double>(ByteSetMid(five, 9, 2).capacity()), 0}};
     // clang-format on
+    for (const auto& [actual, expected] : texts) {
+        EXPECT_EQ(actual, expected);
+    }
+    for (const auto& [actual, expected] : bytes) {
+        EXPECT_EQ(actual, expected);
+    }
     for (const auto& [actual, expected] : numbers) {
         EXPECT_EQ(actual, expected);
     }
@@ -105,29 +148,6 @@ TEST(TextRules, FindReplaceAndSplit) {
         EXPECT_EQ(RefTextSplit(text, separator, maxParts), expected) << text;
     }
     EXPECT_EQ(TextSplit("a,b"), (TextArray{"a", "b"}));  // the default separator
-}
-
-TEST(TextRules, Extraction) {
-    const std::string json = R"({"code":0,"short_url":"http:\/\/t.example\/ab","x":"y"})";
-    const std::string cookie = "Set-Cookie: a=1; path=/";
-    const std::string token = std::string(kQuoteToken);
-    const std::string link = R"(http:\/\/t.example\/ab)";
-    // Only the first left marker counts; an ignoreCase search finds either case.
-    // clang-format off
-    const std::pair<Text, std::string> extracted[] = {
-        {ExtractBetween(json, "short_url\":\"", "\""), link},
-        {ExtractBetween(json, "short_url" + token + ":" + token, token), link},
-        {ExtractBetween("a[b", "[", "]"), ""}, {ExtractBetween("a]b", "[", "]"), ""},
-        {ExtractBetween("ab]c", "", "]"), "ab"}, {ExtractBetween("a[b]c", "[", ""), ""},
-        {ExtractBetween("abc[", "[", "]"), ""}, {ExtractBetween("a[]c", "[", "]"), ""},
-        {ExtractBetween("[x\n]", "[", "]"), "x\n"}, {ExtractBetween("[a [b]", "[", "]"), "a [b"},
-        {ExtractBetween("<x>1</x><x>2</x>", "<x>", "<", 4), "2"},
-        {ExtractBetween(cookie, "SET-COOKIE:", ";", 0, true), " a=1"},
-        {ExtractBetween(cookie, "SET-COOKIE:", ";"), ""}};
-    // clang-format on
-    for (const auto& [actual, expected] : extracted) {
-        EXPECT_EQ(actual, expected);
-    }
 }
 
 // Every text of up to four characters from the interesting bytes (a letter in both cases, a
