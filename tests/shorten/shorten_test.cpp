@@ -29,15 +29,12 @@ using Sim = ProviderSimulator;
 TEST(ShortenVia, OnlyALinkInLowerCaseWithoutSpaceOrControlBytesCountsAsSuccess) {
     // clang-format off
     const std::tuple<int, std::string_view, std::string_view> rows[] = {
-        {1, R"({"short_url":"https:\/\/s.example\/x"})", "https://s.example/x"},
-        {1, R"({"short_url":"HTTPS:\/\/s.example\/x"})", ""}, {2, "ftp://s.example/x", ""},
-        {1, R"({"code":1,"msg":"http:\/\/s.example\/x"})", ""}, {2, "", ""},
-        {3, R"({"tinyurl":"http:\/\/"})", ""}, {2, "https://", ""},
-        {2, "\thttps://s.example/x \r\n", "https://s.example/x"},
-        {2, "http://s.example/\\!~", "http://s.example/\\!~"}, {2, "http://s.example/x\x01", ""},
-        {2, "http://s.example/x\x7F", ""}, {2, "http://s.example/a b", ""},
-        {3, "{\"tinyurl\":\"http:\\/\\/s.example\\/\x81\x5C\"}", "http://s.example/\x81\x5C"},
-        {3, R"({"tinyurl":" http:\/\/s.example\/x "})", "http://s.example/x"}};
+        {1, R"({"short_url":"HTTPS:\/\/h"})", ""}, {2, "ftp://h", ""}, {2, "", ""},
+        {2, "https://", ""}, {1, R"({"code":1,"msg":"http:\/\/h"})", ""}, {2, "http://h\x7F", ""},
+        {3, R"({"tinyurl":"http:\/\/"})", ""}, {2, "\thttps://h \r\n", "https://h"},
+        {2, "http://h/\\!~", "http://h/\\!~"}, {2, "http://a b", ""}, {2, "http://h\x01", ""},
+        {3, "{\"tinyurl\":\"http:\\/\\/h\\/\x81\x5C\"}", "http://h/\x81\x5C"},
+        {3, R"({"tinyurl":" http:\/\/h "})", "http://h"}};
     // clang-format on
     for (const auto& [provider, answer, link] : rows) {
         const Text candidate = LinkCandidate(static_cast<ShortLinkProvider>(provider), answer);
@@ -122,8 +119,6 @@ TEST(ShortenJobs, EachProviderOnTheWireAndOnlyTheLatestClickPublishes) {
     routines.back()();
     routines.end()[-2]();
     shows(kStatusSucceeded, Sim::ShortLinkFor(hosts[1], plain), both);
-    jobs.FreeJobTexts();  // what the exit handler calls
-    EXPECT_EQ(jobs.AnswerText() + jobs.ProviderCookies(), "");
     // No provider, or a number out of range: nothing starts and the status stays, but the
     // click still supersedes the running job.
     click(3, plain);

@@ -86,12 +86,11 @@ void ProviderSimulator::Respond(test::Connection& connection, const std::string&
     const bool home = request.compare(pathAt, 2, "/ ") == 0;
     const std::size_t valueAt = std::min(request.find("url="), request.size() - 4) + 4;
     const std::size_t valueEnd = request.find(provider == 2 ? ' ' : '&', valueAt);
-    const std::string address =
-        DecodedAddress(provider, request.substr(valueAt, valueEnd - valueAt));
     const std::string cookie =
         "Set-Cookie: " + std::string(home ? kHomeCookie : kAnswerCookie) + "; path=/\r\n";
     // The link where the service puts it: JSON with escaped slashes for 1 and 3, a line for 2.
-    const std::string link = ShortLinkFor(host, address);
+    const std::string link =
+        ShortLinkFor(host, DecodedAddress(provider, request.substr(valueAt, valueEnd - valueAt)));
     const std::string json =
         (provider == 1 ? R"({"code":0,"short_url":")" : R"({"status":1,"tinyurl":")") +
         TextReplace(link, "/", "\\/") + "\"}";

@@ -18,10 +18,8 @@ namespace tarnwick {
 
 class ProviderSimulator {
   public:
-    enum class Failure {
-        kNone,
-        kNeverAnswer,  // the shortening request is read and then held until released
-    };
+    // kNeverAnswer: the shortening request is read and then held until released.
+    enum class Failure { kNone, kNeverAnswer };
 
     // The home page sets kHomeCookie, the shortening answer kAnswerCookie.
     static constexpr std::string_view kHomeCookie = "SID=7f3a";
