@@ -1,10 +1,10 @@
-// A window stand-in for the shortening jobs: the thread that drains its queue plays the GUI
-// thread, and every caption and link it was given stays on record.
+// A window stand-in for the shortening jobs: a posted task runs at once, under the host's lock,
+// on the thread that posts it, and every caption and link it was given stays on record.
 #pragma once
 
 #include <chrono>
 #include <condition_variable>
-#include <deque>
+#include <cstddef>
 #include <functional>
 #include <mutex>
 #include <utility>
@@ -16,9 +16,9 @@ namespace tarnwick {
 
 class FakeShortenHost : public ShortenHost {
   public:
-    int provider = 1;            // read on the thread that runs the tasks,
-    std::vector<Text> statuses;  // and these two written there
-    std::vector<Text> links;
+    int provider = 1;            // read on the thread that clicks; the tasks and the clicks
+    std::vector<Text> statuses;  // write these two, so read them between tasks only
+    Text shortLink;
 
     void SetLongLink(Text link) {  // any thread, like the window's locked copy of 编辑框1
         const std::lock_guard lock(mutex_);
@@ -30,33 +30,26 @@ class FakeShortenHost : public ShortenHost {
     }
     void PostToGui(std::function<void()> task) override {
         const std::lock_guard lock(mutex_);
-        tasks_.push_back(std::move(task));
-        posted_.notify_all();  // under the lock: the waiter may destroy this host once it wakes
+        task();
+        ++ran_;
+        ranChanged_.notify_all();  // under the lock: the waiter may destroy this host once it wakes
     }
     int SelectedProvider() const override { return provider; }
     void SetStatus(const Text& caption) override { statuses.push_back(caption); }
-    void SetShortLink(const Text& link) override { links.push_back(link); }
-    Text Status() const { return statuses.empty() ? Text() : statuses.back(); }
-    Text ShortLink() const { return links.empty() ? Text() : links.back(); }
+    void SetShortLink(const Text& link) override { shortLink = link; }
 
-    // Waits up to 30 s for one posted task and runs it here; false when none came.
-    bool RunNextTask() {
+    // Waits until count tasks have run in all; false when they did not within 10 s, well before
+    // a transfer's own time limit would end a job.
+    bool WaitForTasks(std::size_t count) {
         std::unique_lock lock(mutex_);
-        if (!posted_.wait_for(lock, std::chrono::seconds(30), [this] { return !tasks_.empty(); })) {
-            return false;
-        }
-        const std::function<void()> task = std::move(tasks_.front());
-        tasks_.pop_front();
-        lock.unlock();
-        task();
-        return true;
+        return ranChanged_.wait_for(lock, std::chrono::seconds(10), [&] { return ran_ >= count; });
     }
 
   private:
     mutable std::mutex mutex_;
-    std::condition_variable posted_;
+    std::condition_variable ranChanged_;
+    std::size_t ran_ = 0;
     Text longLink_;
-    std::deque<std::function<void()>> tasks_;
 };
 
 }  // namespace tarnwick

@@ -5,7 +5,10 @@
 #include <chrono>
 #include <string>
 
+#include <openssl/evp.h>
+
 #include "shorten/hosts.h"
+#include "text/find.h"
 
 namespace tarnwick {
 namespace {
@@ -15,43 +18,20 @@ constexpr std::array<std::string_view, 3> kHosts = {
     TARNWICK_PROVIDER1_HOST, TARNWICK_PROVIDER2_HOST, TARNWICK_PROVIDER3_HOST};
 
 // The long address as provider p decodes its "url=" value: Base64 with "+", "/" and "=" as
-// sent (1), the bytes as typed (2), every byte as "%XX" (3).
-std::string DecodedAddress(int provider, std::string_view value) {
-    std::string out;
-    if (provider == 2) {
-        return std::string(value);
+// sent (1), the bytes as typed (2), every byte as "%XX" (3). An address holds no zero byte.
+std::string DecodedAddress(int provider, const std::string& value) {
+    std::string out(value.size(), '\0');
+    if (provider == 1) {
+        EVP_DecodeBlock(reinterpret_cast<unsigned char*>(out.data()),
+                        reinterpret_cast<const unsigned char*>(value.data()),
+                        static_cast<int>(value.size()));
+        return out.substr(0, out.find('\0'));
     }
-    if (provider == 3) {
-        for (std::size_t i = 0; i + 3 <= value.size(); i += 3) {
-            out += static_cast<char>(std::stoi(std::string(value.substr(i + 1, 2)), nullptr, 16));
-        }
-        return out;
+    out.clear();
+    for (std::size_t i = 0; provider == 3 && i + 3 <= value.size(); i += 3) {
+        out += static_cast<char>(std::stoi(value.substr(i + 1, 2), nullptr, 16));
     }
-    constexpr std::string_view kAlphabet =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    unsigned group = 0;
-    int bits = 0;
-    for (const char c : value) {
-        if (const std::size_t digit = kAlphabet.find(c); digit != std::string_view::npos) {
-            group = (group << 6) | static_cast<unsigned>(digit);
-            if ((bits += 6) >= 8) {
-                out += static_cast<char>((group >> (bits -= 8)) & 0xFF);
-            }
-        }
-    }
-    return out;
-}
-
-// The link where the service puts it: JSON with escaped slashes for 1 and 3, a line for 2.
-std::string Answer(int provider, std::string link) {
-    if (provider == 2) {
-        return link + "\n";
-    }
-    for (std::size_t at = 0; (at = link.find('/', at)) != std::string::npos; at += 2) {
-        link.insert(at, 1, '\\');
-    }
-    return (provider == 1 ? R"({"code":0,"short_url":")" : R"({"status":1,"tinyurl":")") + link +
-           "\"}";
+    return provider == 2 ? value : out;
 }
 
 }  // namespace
@@ -75,11 +55,7 @@ ProviderSimulator::~ProviderSimulator() {
 
 void ProviderSimulator::SetFailure(std::string_view host, Failure failure) {
     const std::lock_guard lock(mutex_);
-    if (failure == Failure::kNeverAnswer) {
-        neverAnswer_.emplace(host);
-    } else {
-        neverAnswer_.erase(std::string(host));
-    }
+    failures_[std::string(host)] = failure;
 }
 
 void ProviderSimulator::ReleaseHeldRequests(bool answer) {
@@ -110,16 +86,21 @@ void ProviderSimulator::Respond(test::Connection& connection, const std::string&
     const bool home = request.compare(pathAt, 2, "/ ") == 0;
     const std::size_t valueAt = std::min(request.find("url="), request.size() - 4) + 4;
     const std::size_t valueEnd = request.find(provider == 2 ? ' ' : '&', valueAt);
-    const std::string address =
-        DecodedAddress(provider, request.substr(valueAt, valueEnd - valueAt));
     const std::string cookie =
         "Set-Cookie: " + std::string(home ? kHomeCookie : kAnswerCookie) + "; path=/\r\n";
-    std::string answer = test::OkResponse(
-        home ? "<html>Make it short.</html>\n" : Answer(provider, ShortLinkFor(host, address)),
-        cookie);
+    // The link where the service puts it: JSON with escaped slashes for 1 and 3, a line for 2.
+    const std::string link =
+        ShortLinkFor(host, DecodedAddress(provider, request.substr(valueAt, valueEnd - valueAt)));
+    const std::string json =
+        (provider == 1 ? R"({"code":0,"short_url":")" : R"({"status":1,"tinyurl":")") +
+        TextReplace(link, "/", "\\/") + "\"}";
+    std::string answer = test::OkResponse(home            ? "<html>Make it short.</html>\n"
+                                          : provider == 2 ? link + "\n"
+                                                          : json,
+                                          cookie);
 
     std::unique_lock lock(mutex_);
-    if (!home && neverAnswer_.contains(host) && !closing_) {
+    if (!home && failures_[host] == Failure::kNeverAnswer) {
         ++held_;
         changed_.notify_all();
         const std::size_t release = released_;

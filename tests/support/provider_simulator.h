@@ -6,8 +6,8 @@
 #include <condition_variable>
 #include <cstddef>
 #include <functional>
+#include <map>
 #include <mutex>
-#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,10 +18,8 @@ namespace tarnwick {
 
 class ProviderSimulator {
   public:
-    enum class Failure {
-        kNone,
-        kNeverAnswer,  // the shortening request is read and then held until released
-    };
+    // kNeverAnswer: the shortening request is read and then held until released.
+    enum class Failure { kNone, kNeverAnswer };
 
     // The home page sets kHomeCookie, the shortening answer kAnswerCookie.
     static constexpr std::string_view kHomeCookie = "SID=7f3a";
@@ -50,7 +48,7 @@ class ProviderSimulator {
 
     mutable std::mutex mutex_;
     mutable std::condition_variable changed_;
-    std::set<std::string, std::less<>> neverAnswer_;  // hosts
+    std::map<std::string, Failure> failures_;  // by host
     std::size_t held_ = 0;
     std::size_t released_ = 0;  // releases so far; a held request waits for the next one
     bool answerReleased_ = false;
