@@ -13,7 +13,6 @@
 #include <thread>
 
 #include "app/fault_points.h"
-#include "text/numbers.h"
 #include "text/runtime_error.h"
 
 namespace tarnwick::fault {
@@ -22,10 +21,7 @@ namespace {
 
 std::atomic<std::size_t> g_failingSize{0};
 std::atomic<std::thread::id> g_failingThread{};
-
-QByteArray Action() {
-    return qgetenv("TARNWICK_TEST_ACTION");
-}
+const QByteArray g_action = qgetenv("TARNWICK_TEST_ACTION");
 
 void Log(const QString& line) {
     std::fprintf(stderr, "@ %s\n", line.toUtf8().constData());
@@ -37,37 +33,32 @@ void FailAnAllocationOnThisThread() {
     ::operator delete(::operator new(100));
 }
 
-// Caption, icon, the one button, the thread that showed it, the text.
-void LogDialog(QMessageBox* box) {
-    Log(QStringList({QStringLiteral("dialog"), box->windowTitle(),
-                     box->icon() == QMessageBox::Critical ? QStringLiteral("critical") : QString(),
-                     box->buttons().size() == 1 ? box->buttons().front()->text() : QString(),
-                     QThread::currentThread() == qApp->thread() ? QStringLiteral("gui") : QString(),
-                     box->text().replace(QLatin1Char('\n'), QStringLiteral("\\n"))})
-            .join(QLatin1Char('|')));
-}
-
 void RunAction(QWidget* window) {
-    const QByteArray action = Action();
-    if (action == "oom" || action == "oom-in-report") {
+    if (g_action == "oom" || g_action == "oom-in-report") {
         FailAnAllocationOnThisThread();
-    } else if (action == "oom-worker") {
+    } else if (g_action == "oom-worker") {
         std::thread(FailAnAllocationOnThisThread).detach();
-    } else if (action == "remainder") {
-        Remainder(1, 0);
-    } else if (action == "close-with-worker") {
-        // A worker that never ends and keeps using the heap while the program ends.
+    } else if (g_action == "close-after-generate") {
+        // With a worker that never ends and keeps using the heap while the program ends.
         std::thread([] {
             while (true) {
                 static_cast<void>(std::string(256, 'x'));
             }
         }).detach();
-    } else if (action == "close-after-generate") {
         window->findChild<QAbstractButton*>(QStringLiteral("按钮1"))->click();
     }
-    if (action.startsWith("close")) {
+    if (g_action.startsWith("close")) {
         window->close();
     }
+}
+
+// Caption, icon, the one button, the thread that showed it, the text.
+QString DialogSeen(QMessageBox* box) {
+    const bool onGui = QThread::currentThread() == qApp->thread();
+    return QStringLiteral("dialog|%1|%2|%3|%4|%5")
+        .arg(box->windowTitle(), box->icon() == QMessageBox::Critical ? "critical" : "",
+             box->buttons().size() == 1 ? box->buttons().front()->text() : "", onGui ? "gui" : "",
+             box->text().replace(QLatin1Char('\n'), QStringLiteral("\\n")));
 }
 
 class Hooks final : public QObject {
@@ -81,8 +72,8 @@ class Hooks final : public QObject {
         }
         if (auto* box = qobject_cast<QMessageBox*>(watched)) {
             QTimer::singleShot(0, box, [box] {
-                LogDialog(box);
-                if (Action() == "oom-in-report") {
+                Log(DialogSeen(box));
+                if (g_action == "oom-in-report") {
                     FailAnAllocationOnThisThread();  // the report itself fails
                 }
                 box->button(QMessageBox::Ok)->click();
@@ -105,7 +96,7 @@ bool AllocationFails(std::size_t size) {
 }
 
 bool WindowCreationFails() {
-    return Action() == "window";
+    return g_action == "window";
 }
 
 void NoteExitHandlerRun() {
@@ -115,19 +106,13 @@ void NoteExitHandlerRun() {
     if (!maps.open(QIODevice::ReadOnly) || maps.readAll().contains("tarnwick_http")) {
         Log(QStringLiteral("http-stack-mapped"));
     }
-    // Results that workers post after the loop must find the window gone.
-    for (const QWidget* widget : QApplication::topLevelWidgets()) {
-        if (widget->objectName() == QStringLiteral("MainWindow")) {
-            Log(QStringLiteral("window-kept"));
-        }
-    }
 }
 
 }  // namespace tarnwick::fault
 
 static void InstallFaultHooks() {
     // Before the dialogs are enabled, with bytes no converter takes: the terminal gets them raw.
-    if (tarnwick::fault::Action() == "undecodable") {
+    if (tarnwick::fault::g_action == "undecodable") {
         tarnwick::ReportRuntimeError(0, "\x81");
     }
     qApp->installEventFilter(new tarnwick::fault::Hooks(qApp));
