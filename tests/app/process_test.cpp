@@ -1,10 +1,14 @@
 // The tarnwick executable and its test-only build, run as processes. Under xvfb-run: the
 // executable on an X display, driven as a user would drive it, with the provider simulator as
 // its HTTP proxy and a stand-in clipboard manager; then how the program ends, fault by fault.
+#include <sys/resource.h>
+
 #include <QClipboard>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QGuiApplication>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTest>
 #include <memory>
 
@@ -94,12 +98,22 @@ class ProcessTest : public QObject {
         QProcess tool;
         tool.setProcessEnvironment(
             Environment({{"http_proxy", QString::fromStdString(simulator.ProxyAddress())}}));
+        // A low soft limit on descriptors: the tool raises it to the hard one, so that jobs a
+        // burst of clicks superseded cannot use up what the latest one needs.
+        tool.setChildProcessModifier([] {
+            const rlimit descriptors{32, 64};
+            ::setrlimit(RLIMIT_NOFILE, &descriptors);
+        });
         tool.start(QStringLiteral(TARNWICK_EXE), {});
         // Without a window manager, the window that the tool activates takes the focus itself.
         Window window = 0;
         int revert = 0;
         QTRY_VERIFY_WITH_TIMEOUT(
             (XGetInputFocus(display.get(), &window, &revert), window > PointerRoot), 20000);
+        QFile limits(QStringLiteral("/proc/%1/limits").arg(tool.processId()));
+        QVERIFY(limits.open(QIODevice::ReadOnly));
+        QVERIFY(QString::fromLatin1(limits.readAll())
+                    .contains(QRegularExpression(QStringLiteral("Max open files +64 +64 "))));
         const auto click = [&](int x, int y) {
             PressAndRelease(display.get(), window, ButtonPress, Button1, 0, x, y);
         };
