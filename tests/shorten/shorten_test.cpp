@@ -119,6 +119,8 @@ TEST(ShortenJobs, EachProviderOnTheWireAndOnlyTheLatestClickPublishes) {
     routines.back()();
     routines.end()[-2]();
     shows(kStatusSucceeded, Sim::ShortLinkFor(hosts[1], plain), both);
+    jobs.FreeJobTexts();  // what the exit handler calls
+    EXPECT_EQ(jobs.AnswerText() + jobs.ProviderCookies(), "");
     // No provider, or a number out of range: nothing starts and the status stays, but the
     // click still supersedes the running job.
     click(3, plain);
