@@ -54,8 +54,9 @@ TEST(TextRules, CutsCodesBytesNumbersAndEncodings) {
     const std::pair<Text, Text> texts[] = {
         {CharFromCode(0), ""}, {CharFromCode(0xC4), "\xC4"}, {SpaceText(3), "   "},
         {SpaceText(-1), ""}, {ToHexText(255), "FF"}, {ToHexText(0), "0"},
-        {BuildRuntimeErrorText(6, "x"), "\xD4\xCB\xD0\xD0\xCA\xB1\xB3\xF6\xB4\xED!\r\n\r\n\xB4\xED"
-         "\xCE\xF3\xB4\xFA\xC2\xEB\xA3\xBA" "6\r\n\r\n\xB4\xED\xCE\xF3\xD0\xC5\xCF\xA2\xA3\xBAx\r\n"},
+        {BuildRuntimeErrorText(6, "x"), "\xD4\xCB\xD0\xD0\xCA\xB1\xB3\xF6\xB4\xED!\r\n\r\n"
+         "\xB4\xED\xCE\xF3\xB4\xFA\xC2\xEB\xA3\xBA" "6\r\n\r\n"
+         "\xB4\xED\xCE\xF3\xD0\xC5\xCF\xA2\xA3\xBAx\r\n"},
         {ToHexText(-1), "FFFFFFFF"}, {ToText(ByteSet{0x61, 0, 0x62}), "a"},
         {ExtractBetween(R"({"u":"a\/b"})", "u" + quote + ":" + quote, quote), R"(a\/b)"},
         {ExtractBetween("ab]c", "", "]"), "ab"}, {ExtractBetween("a[b]c", "[", ""), ""},
