@@ -88,6 +88,7 @@ class WindowTest : public QObject {
             QCOMPARE(Shown(control), QString::fromUtf8(row.caption));
             QAccessibleInterface* reader = QAccessible::queryAccessibleInterface(control);
             QCOMPARE(reader->role(), row.role);
+            QCOMPARE(reader->rect(), QRect(control->mapToGlobal(QPoint(0, 0)), control->size()));
             QCOMPARE(
                 reader->text(QAccessible::Name),
                 QString::fromUtf8(*row.accessibleName != 0 ? row.accessibleName : row.caption));
