@@ -8,9 +8,6 @@ namespace tarnwick {
 namespace {
 
 TEST(MergeCookies, RowsFromTheRules) {
-    struct Row {
-        Text older, newer, expected;
-    };
     // The worked example first. Of two old items of one name only the first goes on; received
     // items are never merged by name, only identical items are. The marker and names are
     // case-sensitive; spaces, full-width ones too, go; an item without "=" is named by all of
@@ -18,7 +15,7 @@ TEST(MergeCookies, RowsFromTheRules) {
     // or it would come back as an empty item. An "=" or ";" as second byte of a pair does not
     // end a name or split an item.
     // clang-format off
-    const Row rows[] = {
+    const std::tuple<Text, Text, Text> rows[] = {
         {"a=1; b=2; c=3", "b=20; c=deleted; d=4", "b=20; d=4; a=1"},
         {"", "x=1", "x=1"}, {"a=1", "", "a=1"}, {"", "", ""}, {"a=1;a=2", "", "a=1"},
         {"", "a=1; a=2", "a=1; a=2"}, {"", "a=1; a=1", "a=1"}, {"k=v", "k=deleted", ""},
@@ -31,11 +28,11 @@ TEST(MergeCookies, RowsFromTheRules) {
         {"x=\xD6; y=1", "y=\xD6;y=2", "y=\xD6;y=2; x=\xD6;y=1"},
         {"SID=1; sid=2; SID=3", "=deleted; sid=DELETED", "sid=DELETED; SID=1"}};
     // clang-format on
-    for (const Row& r : rows) {
-        Text older = r.older;
-        Text newer = r.newer;
-        EXPECT_EQ(MergeCookies(older, newer), r.expected) << r.older << " + " << r.newer;
-        EXPECT_EQ(older, r.expected) << r.older << " + " << r.newer;
+    for (const auto& [before, received, expected] : rows) {
+        Text older = before;
+        Text newer = received;
+        EXPECT_EQ(MergeCookies(older, newer), expected) << before << " + " << received;
+        EXPECT_EQ(older, expected) << before << " + " << received;
     }
     Text older = "a=1";
     Text newer =
