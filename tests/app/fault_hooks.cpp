@@ -106,6 +106,10 @@ void NoteExitHandlerRun() {
     if (!maps.open(QIODevice::ReadOnly) || maps.readAll().contains("tarnwick_http")) {
         Log(QStringLiteral("http-stack-mapped"));
     }
+    // Results that workers post after the loop must find the window gone.
+    if (!QApplication::topLevelWidgets().isEmpty()) {
+        Log(QStringLiteral("window-kept"));
+    }
 }
 
 }  // namespace tarnwick::fault

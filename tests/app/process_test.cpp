@@ -24,8 +24,7 @@ using namespace tarnwick;
 namespace {
 
 // Client-area points inside the controls.
-constexpr int kLongLinkX = 79 + 120, kLongLinkY = 108 + 10;
-constexpr int kRadio3X = 102 + 8, kRadio3Y = 46 + 8;
+constexpr int kLongLinkX = 79 + 120, kLongLinkY = 108 + 10, kRadio3X = 102 + 8, kRadio3Y = 46 + 8;
 constexpr int kGenerateX = 211 + 30, kButtonY = 183 + 12, kCopyX = 281 + 30;
 
 // The caller's environment with no proxy or platform settings, and the given names set.

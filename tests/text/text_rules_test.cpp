@@ -136,11 +136,11 @@ TEST(TextRules, FindReplaceSplitAndTheReferenceOnEverySmallText) {
         EXPECT_EQ(RefTextReplace(text, search, with, start, count, exact), expected) << text;
     }
     EXPECT_EQ(TextReplace("axbXc", "X"), "axbc");  // the defaults: remove all, case matters
+    // clang-format off
     const std::tuple<std::string_view, std::string_view, int, TextArray> splits[] = {
-        {"a,b,c", ",", 3, {"a", "b", "c"}},
-        {"a,b,c", ",", -1, {}},
-        {kLong, "a", 9, {kLongCut}},
+        {"a,b,c", ",", 3, {"a", "b", "c"}}, {"a,b,c", ",", -1, {}}, {kLong, "a", 9, {kLongCut}},
         {"a\r\nb\r\n\r\nc", "\r\n", 9, {"a", "b", "", "c"}}};
+    // clang-format on
     for (const auto& [text, separator, maxParts, expected] : splits) {
         EXPECT_EQ(TextSplit(text, separator, maxParts), expected) << text;
         EXPECT_EQ(RefTextSplit(text, separator, maxParts), expected) << text;
