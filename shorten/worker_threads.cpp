@@ -11,16 +11,7 @@ bool WorkerThreads::Start(std::function<void()> routine) {
     if (!routine) {
         return false;
     }
-    bool handedOver = false;
-    {
-        const std::lock_guard lock(mutex_);
-        if (parked_ > 0) {
-            --parked_;
-            handedOver_.push_back(std::move(routine));
-            handedOver = true;
-        }
-    }
-    if (handedOver) {
+    if (HandOver(routine)) {
         // Outside the lock: a thread woken while it is held would only block on it again.
         wake_.notify_one();
         return true;
@@ -33,6 +24,16 @@ bool WorkerThreads::Start(std::function<void()> routine) {
     } catch (const std::system_error&) {
         return false;
     }
+}
+
+bool WorkerThreads::HandOver(std::function<void()>& routine) {
+    const std::lock_guard lock(mutex_);
+    if (parked_ == 0) {
+        return false;
+    }
+    --parked_;
+    handedOver_.push_back(std::move(routine));
+    return true;
 }
 
 void WorkerThreads::Work(std::function<void()> routine) {

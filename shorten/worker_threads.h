@@ -24,6 +24,8 @@ class WorkerThreads {
     bool Start(std::function<void()> routine);
 
   private:
+    // Promises routine to a parked thread, taking it only then.
+    bool HandOver(std::function<void()>& routine);
     void Work(std::function<void()> routine);
 
     const std::size_t maxParked_;
