@@ -35,11 +35,11 @@ TEST(MergeCookies, RowsFromTheRules) {
         EXPECT_EQ(older, expected) << before << " + " << received;
     }
     Text older = "a=1";
-    Text newer =
-        "b=20; c=deleted;\xA1\xA1"
-        "d=4";
+    Text newer = "b=20; c=deleted;\xA1\xA1x=4";
     MergeCookies(older, newer);
-    EXPECT_EQ(newer, "b=20;c=deleted;d=4");  // the received list loses its spaces only
+    EXPECT_EQ(newer, "b=20;c=deleted;x=4");  // the received list loses its spaces only
+    EXPECT_EQ(FindTextInArray({"a", "b", "b"}, "b"), 2);
+    EXPECT_EQ(FindTextInArray({"a", "b"}, "B"), -1);
 }
 
 }  // namespace
