@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <chrono>
 #include <cstdlib>
 
 namespace tarnwick::test {
@@ -18,10 +19,6 @@ constexpr std::string_view kHeadEnd = "\r\n\r\n";
 constexpr std::string_view kContentLength = "\r\nContent-Length: ";
 
 }  // namespace
-
-Connection::~Connection() {
-    ::close(fd_);
-}
 
 std::optional<std::string> Connection::ReadRequest(int idleMs) {
     for (std::array<char, std::size_t{64} * 1024> chunk{};;) {
@@ -50,13 +47,11 @@ std::optional<std::string> Connection::ReadRequest(int idleMs) {
 }
 
 bool Connection::Send(std::string_view bytes) {
-    for (ssize_t sent = 0; open_ && !bytes.empty();
-         bytes.remove_prefix(static_cast<std::size_t>(sent))) {
-        if ((sent = ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL)) <= 0) {
-            return false;
-        }
+    for (ssize_t sent = 0; open_ && !bytes.empty() &&
+                           (sent = ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL)) > 0;) {
+        bytes.remove_prefix(static_cast<std::size_t>(sent));
     }
-    return open_;
+    return open_ && bytes.empty();
 }
 
 void Connection::CloseWrite() {
@@ -93,6 +88,11 @@ RawServer::RawServer(Responder responder)
     }
     acceptor_ = std::thread([this] {
         for (int fd = 0; (fd = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC)) >= 0;) {
+            // Ended connections' threads are joined now: a long benchmark would otherwise keep
+            // the stacks of thousands of them until the server stops.
+            std::erase_if(workers_, [](const std::future<void>& worker) {
+                return worker.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+            });
             const std::lock_guard lock(mutex_);
             open_.insert(fd);
             workers_.push_back(std::async(std::launch::async, &RawServer::Serve, this, fd));

@@ -3,6 +3,8 @@
 // every socket down, which wakes every wait, and joins everything.
 #pragma once
 
+#include <unistd.h>
+
 #include <functional>
 #include <future>
 #include <mutex>
@@ -19,7 +21,7 @@ namespace tarnwick::test {
 class Connection {
   public:
     explicit Connection(int fd) : fd_(fd) {}
-    ~Connection();
+    ~Connection() { ::close(fd_); }
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
