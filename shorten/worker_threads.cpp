@@ -12,8 +12,6 @@ bool WorkerThreads::Start(std::function<void()> routine) {
         return false;
     }
     if (HandOver(routine)) {
-        // Outside the lock: a thread woken while it is held would only block on it again.
-        wake_.notify_one();
         return true;
     }
     try {
@@ -28,27 +26,31 @@ bool WorkerThreads::Start(std::function<void()> routine) {
 
 bool WorkerThreads::HandOver(std::function<void()>& routine) {
     const std::lock_guard lock(mutex_);
-    if (parked_ == 0) {
+    if (parked_.empty()) {
         return false;
     }
-    --parked_;
-    handedOver_.push_back(std::move(routine));
+    Parked& target = *parked_.back();
+    parked_.pop_back();
+    target.routine = std::move(routine);
+    // Under the lock: once it is released the thread may run the routine and end, and its
+    // place with it.
+    target.wake.notify_one();
     return true;
 }
 
 void WorkerThreads::Work(std::function<void()> routine) {
+    Parked self;
     while (true) {
         routine();
         // What the job captured goes now, not when the next job comes.
         routine = nullptr;
         std::unique_lock lock(mutex_);
-        if (parked_ + handedOver_.size() >= maxParked_) {
+        if (parked_.size() >= maxParked_) {
             return;
         }
-        ++parked_;
-        wake_.wait(lock, [this] { return !handedOver_.empty(); });
-        routine = std::move(handedOver_.front());
-        handedOver_.pop_front();
+        parked_.push_back(&self);
+        self.wake.wait(lock, [&self] { return static_cast<bool>(self.routine); });
+        routine = std::exchange(self.routine, nullptr);
     }
 }
 
