@@ -344,14 +344,38 @@ void MainWindow::FitOuterFrame() {
     if (handle == nullptr) {
         return;
     }
-    const QMargins frame = handle->frameMargins();
+    const bool wayland = QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+    // Qt's own title bar on Wayland keeps its size in device pixels whatever the scale; taken
+    // at that size, the client area is the one the layout was drawn for, at every scale.
+    const QMargins frame = handle->frameMargins() * (wayland ? handle->devicePixelRatio() : 1.0);
     const QSize client(kWindowOuterWidth - frame.left() - frame.right(),
                        kWindowOuterHeight - frame.top() - frame.bottom());
-    if (client == size() || client.isEmpty()) {
+    if (client.isEmpty()) {
+        return;
+    }
+    if (wayland) {
+        FitWaylandFrame(client);
+        return;
+    }
+    if (client == size()) {
         return;
     }
     setFixedSize(client);
     MoveToScreenCentre();
+}
+
+// A maximised Wayland window must take the size the compositor configures, or the compositor
+// ends the connection, and Qt's own title bar offers maximise whatever the window's flags. So
+// the size is only bounded below; the controls keep their places, and the normal state comes
+// back at 380 by 250.
+void MainWindow::FitWaylandFrame(QSize client) {
+    if (minimumSize() != client || maximumSize() != QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX)) {
+        setMinimumSize(client);
+        setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    }
+    if (!(windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen)) && size() != client) {
+        resize(client);
+    }
 }
 
 void MainWindow::MoveToScreenCentre() {

@@ -51,6 +51,7 @@ class MainWindow final : public QWidget {
     void MoveFocusInOrder(bool forward);
     void SelectRadio(int index);
     void FitOuterFrame();
+    void FitWaylandFrame(QSize client);
     void MoveToScreenCentre();
 
     QLineEdit* longLink_ = nullptr;

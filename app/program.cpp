@@ -127,6 +127,7 @@ int main(int argc, char* argv[]) {
     if (!tarnwick::WindowSystemNamed()) {
         tarnwick::ReportRuntimeError(0, tarnwick::kLoadWindowFailed);
     }
+    tarnwick::PreferPlatform();
     // The tool takes no command line: Qt gets the program's name only.
     int qtArgc = argc > 0 ? 1 : 0;
     QApplication app(qtArgc, argv);

@@ -1,6 +1,7 @@
 #include "app/window_system.h"
 
 #include <cstdlib>
+#include <string>
 
 namespace tarnwick {
 
@@ -47,6 +48,18 @@ bool WindowSystemNamed(std::string_view platform, std::string_view display,
 bool WindowSystemNamed() {
     return WindowSystemNamed(Environment("QT_QPA_PLATFORM"), Environment("DISPLAY"),
                              Environment("WAYLAND_DISPLAY"));
+}
+
+std::string_view PreferredPlatform(std::string_view platform, std::string_view display) {
+    return platform.empty() && !display.empty() ? "xcb;wayland" : "";
+}
+
+void PreferPlatform() {
+    const std::string_view preferred =
+        PreferredPlatform(Environment("QT_QPA_PLATFORM"), Environment("DISPLAY"));
+    if (!preferred.empty()) {
+        ::setenv("QT_QPA_PLATFORM", std::string(preferred).c_str(), 1);
+    }
 }
 
 }  // namespace tarnwick

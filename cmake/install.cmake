@@ -54,6 +54,9 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The window's captions are Chinese; without a CJK font they show as boxes.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-noto-cjk")
+# Where no X server runs (a Wayland session without Xwayland) the window opens natively on the
+# compositor through Qt's Wayland plugin; with an X server it is not needed.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland")
 set(CPACK_PACKAGE_DIRECTORY ${PROJECT_BINARY_DIR})
 set(CPACK_OUTPUT_FILE_PREFIX ${PROJECT_BINARY_DIR})
 include(CPack)

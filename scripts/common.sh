@@ -13,6 +13,9 @@ SCREENSHOT_PACKAGES=(imagemagick x11-utils)
 # scripts/package and scripts/check-package: the package (file and dpkg-shlibdeps for its
 # dependencies), its checks, and the icons' renderer (packaging/icons/generate).
 PACKAGE_PACKAGES=(file dpkg-dev desktop-file-utils appstream lintian librsvg2-bin)
+# scripts/check-wayland: a compositor nested in Xvfb, Qt's Wayland platform, input, the
+# clipboard and screenshots.
+WAYLAND_PACKAGES=(weston qt6-wayland wl-clipboard xdotool imagemagick python3)
 # Checking by hand what a screen reader hears: the AT-SPI Python client (the bus is in BASE).
 ACCESSIBILITY_PACKAGES=(python3-pyatspi)
 

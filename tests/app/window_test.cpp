@@ -190,6 +190,10 @@ class WindowTest : public QObject {
         for (const auto& [platform, display, wayland, named] : rows) {
             QCOMPARE(WindowSystemNamed(platform, display, wayland), named);
         }
+        // Unchosen, an X server named comes first; the user's choice always stands.
+        QCOMPARE(PreferredPlatform("", ":0"), "xcb;wayland");
+        QCOMPARE(PreferredPlatform("", ""), "");
+        QCOMPARE(PreferredPlatform("wayland", ":0"), "");
     }
 };
 
