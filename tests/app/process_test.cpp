@@ -133,7 +133,7 @@ class ProcessTest : public QObject {
         }
         click(kRadio3X, kRadio3Y);
         click(kGenerateX, kButtonY);
-        const std::string link = ProviderSimulator::ShortLinkFor(
+        const std::string link = simulator.ShortLinkFor(
             TARNWICK_PROVIDER3_HOST, "http://\xC0\xFD.test/\xCE\xC4?q=\xD6\xD0>~~");
         QVERIFY(QTest::qWaitFor(  // Copy gives the link once the job has put it in its box
             [&] {

@@ -112,13 +112,13 @@ TEST(ShortenJobs, EachProviderOnTheWireAndOnlyTheLatestClickPublishes) {
                                std::regex("(Proxy-Connection|Content-Length): .*\r\n"), "");
         EXPECT_EQ(TextReplace(sent, "\r\n", "|"),
                   TextReplace(rows[p - 1].second, "@", hosts[p - 1]));
-        shows(kStatusSucceeded, Sim::ShortLinkFor(hosts[p - 1], rows[p - 1].first), both);
+        shows(kStatusSucceeded, simulator.ShortLinkFor(hosts[p - 1], rows[p - 1].first), both);
     }
     click(1, plain);  // ends last, superseded
     click(2, plain);
     routines.back()();
     routines.end()[-2]();
-    shows(kStatusSucceeded, Sim::ShortLinkFor(hosts[1], plain), both);
+    shows(kStatusSucceeded, simulator.ShortLinkFor(hosts[1], plain), both);
     jobs.FreeJobTexts();  // what the exit handler calls
     EXPECT_EQ(jobs.AnswerText() + jobs.ProviderCookies(), "");
     // No provider, or a number out of range: nothing starts and the status stays, but the
@@ -148,7 +148,7 @@ TEST(ShortenJobs, EachProviderOnTheWireAndOnlyTheLatestClickPublishes) {
     click(1, "http://second.test/");
     ASSERT_TRUE(host.WaitForTasks(9));
     EXPECT_EQ(simulator.HeldCount(), 1u);
-    shows(kStatusSucceeded, Sim::ShortLinkFor(hosts[0], "http://second.test/"), both);
+    shows(kStatusSucceeded, simulator.ShortLinkFor(hosts[0], "http://second.test/"), both);
 }
 
 // Jobs run side by side however many threads are parked: each round's jobs wait until all of

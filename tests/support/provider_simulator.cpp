@@ -36,10 +36,18 @@ std::string DecodedAddress(int provider, const std::string& value) {
 
 }  // namespace
 
-// Under a name of its own, so that a link seen in the window can never be taken for a real one.
-std::string ProviderSimulator::ShortLinkFor(std::string_view host, std::string_view address) {
-    return "http://stand-in.example/" + std::string(host) + "/s" +
+std::string ProviderSimulator::ShortLinkFor(std::string_view host, std::string_view address) const {
+    return server_.Url("/") + std::string(host) + "/s" +
            std::to_string(std::hash<std::string_view>{}(address) % 1000000007u);
+}
+
+std::string ProviderSimulator::Redirect(std::string_view path) const {
+    const std::lock_guard lock(mutex_);
+    const auto found = addresses_.find(path);
+    if (found == addresses_.end()) {
+        return "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n";
+    }
+    return "HTTP/1.1 302 Found\r\nLocation: " + found->second + "\r\nContent-Length: 0\r\n\r\n";
 }
 
 ProviderSimulator::ProviderSimulator()
@@ -77,6 +85,13 @@ bool ProviderSimulator::WaitUntilHeld(std::size_t count) const {
 
 // Runs on the connection's own thread, so a held request simply waits here.
 void ProviderSimulator::Respond(test::Connection& connection, const std::string& request) {
+    // A link handed out, followed (GET or HEAD): "GET /host/sNNN HTTP/1.1", straight to us.
+    const std::size_t targetAt = request.find(' ') + 1;
+    if (request.compare(targetAt, 1, "/") == 0) {
+        connection.Send(Redirect(request.substr(targetAt, request.find(' ', targetAt) - targetAt)));
+        connection.CloseWrite();
+        return;
+    }
     // "METHOD http://host/path HTTP/1.1"; the address is in the query, or in the form body.
     const std::size_t hostAt = request.find("://") + 3;
     const std::size_t pathAt = request.find('/', hostAt);
@@ -89,8 +104,13 @@ void ProviderSimulator::Respond(test::Connection& connection, const std::string&
     const std::string cookie =
         "Set-Cookie: " + std::string(home ? kHomeCookie : kAnswerCookie) + "; path=/\r\n";
     // The link where the service puts it: JSON with escaped slashes for 1 and 3, a line for 2.
-    const std::string link =
-        ShortLinkFor(host, DecodedAddress(provider, request.substr(valueAt, valueEnd - valueAt)));
+    const std::string address =
+        DecodedAddress(provider, request.substr(valueAt, valueEnd - valueAt));
+    const std::string link = ShortLinkFor(host, address);
+    if (!home) {
+        const std::lock_guard lock(mutex_);
+        addresses_[link.substr(server_.Url("").size())] = address;
+    }
     const std::string json =
         (provider == 1 ? R"({"code":0,"short_url":")" : R"({"status":1,"tinyurl":")") +
         TextReplace(link, "/", "\\/") + "\"}";

@@ -24,8 +24,9 @@ class ProviderSimulator {
     // The home page sets kHomeCookie, the shortening answer kAnswerCookie.
     static constexpr std::string_view kHomeCookie = "SID=7f3a";
     static constexpr std::string_view kAnswerCookie = "last=ok";
-    // The link the service hands out for an address (the bytes it decoded).
-    static std::string ShortLinkFor(std::string_view host, std::string_view address);
+    // The link the service hands out for an address (the bytes it decoded): one of its own
+    // (loopback address and port), whose GET answers with a redirect to the address.
+    std::string ShortLinkFor(std::string_view host, std::string_view address) const;
 
     ProviderSimulator();
     ~ProviderSimulator();  // ends held requests without an answer
@@ -45,10 +46,13 @@ class ProviderSimulator {
 
   private:
     void Respond(test::Connection& connection, const std::string& request);
+    // The answer to a GET of a link handed out, by its path.
+    std::string Redirect(std::string_view path) const;
 
     mutable std::mutex mutex_;
     mutable std::condition_variable changed_;
-    std::map<std::string, Failure> failures_;  // by host
+    std::map<std::string, Failure> failures_;                    // by host
+    std::map<std::string, std::string, std::less<>> addresses_;  // by the path of their link
     std::size_t held_ = 0;
     std::size_t released_ = 0;  // releases so far; a held request waits for the next one
     bool answerReleased_ = false;
