@@ -1,7 +1,9 @@
-// The cost of merging long cookie lists, and of a WebRequest GET on loopback next to a bare
-// libcurl transfer of the same request (a fresh easy handle and connection each time).
+// The cost of merging long cookie lists, of a WebRequest GET on loopback next to a bare libcurl
+// transfer of the same request (a fresh easy handle and connection each time), and the memory
+// that a body at the size limit takes on its way out.
 #include <benchmark/benchmark.h>
 #include <curl/curl.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <chrono>
@@ -131,6 +133,31 @@ void BM_WebRequestVersusBareCurl(benchmark::State& state) {
     state.counters["ratio"] = bareMedian > 0 ? webMedian / bareMedian : 0;
 }
 BENCHMARK(BM_WebRequestVersusBareCurl)->Iterations(kRequestsPerRun)->Unit(benchmark::kMicrosecond);
+
+double PeakResidentMiB() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_maxrss) / 1024;
+}
+
+// Peak resident memory beyond what the server's own answer takes: the body, and whatever copies
+// of it WebRequest makes before it hands it back. Run once: the peak only ever grows.
+void BM_BodyAtTheLimitPeakMemory(benchmark::State& state) {
+    PrepareWebAccess();
+    const std::string answer = test::OkResponse(std::string(std::size_t{64} << 20, 'b'));
+    test::RawServer server([&answer](test::Connection& c, const std::string&) {
+        c.Send(answer);
+        c.CloseWrite();
+    });
+    const double before = PeakResidentMiB();
+    std::size_t size = 0;
+    for (auto _ : state) {
+        size = WebRequest(server.Url("/big")).size();
+    }
+    state.counters["body_MiB"] = static_cast<double>(size) / (1 << 20);
+    state.counters["peak_beyond_answer_MiB"] = PeakResidentMiB() - before;
+}
+BENCHMARK(BM_BodyAtTheLimitPeakMemory)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace tarnwick

@@ -12,7 +12,9 @@ BASE_PACKAGES=(cmake ninja-build g++ pkg-config libgtest-dev libgmock-dev libben
 SCREENSHOT_PACKAGES=(imagemagick x11-utils)
 # scripts/package and scripts/check-package: the package (file and dpkg-shlibdeps for its
 # dependencies), its checks, and the icons' renderer (packaging/icons/generate).
-PACKAGE_PACKAGES=(file dpkg-dev desktop-file-utils appstream lintian librsvg2-bin)
+# hardening-check (devscripts) and xdotool for the installed program's checks.
+PACKAGE_PACKAGES=(file dpkg-dev desktop-file-utils appstream lintian librsvg2-bin devscripts
+    xdotool)
 # scripts/check-wayland: a compositor nested in Xvfb, Qt's Wayland platform, input, the
 # clipboard and screenshots.
 WAYLAND_PACKAGES=(weston qt6-wayland wl-clipboard xdotool imagemagick python3)

@@ -143,6 +143,7 @@ class CurlRequest final : public RequestObject {
     }
 
     ByteSet ResponseBody() override { return body_; }
+    ByteSet TakeResponseBody() override { return std::exchange(body_, {}); }
 
     Text GetAllResponseHeaders() override { return JoinHeaderLines(headerLines_); }
 
@@ -175,6 +176,12 @@ class CurlRequest final : public RequestObject {
                           keepCredentials, withBody};
             used_ = true;
             if (!Perform(easy_.get(), settings_, hop, transfer)) {
+                return false;
+            }
+            // Two lengths leave the answer's end unknown (RFC 9112, 6.3), and with it where the
+            // next answer on the connection would start.
+            if (LengthsDisagree(transfer.headerLines)) {
+                DropConnections();
                 return false;
             }
             long status = 0;

@@ -80,6 +80,20 @@ Text ResponseHeader(const TextArray& lines, std::string_view name) {
     return values;
 }
 
+bool LengthsDisagree(const TextArray& lines) {
+    const Text values = ResponseHeader(lines, "Content-Length");
+    std::string_view rest(values);
+    const std::string_view first = TrimOptionalWhitespace(rest.substr(0, rest.find(',')));
+    while (!rest.empty()) {
+        const std::size_t comma = rest.find(',');
+        if (TrimOptionalWhitespace(rest.substr(0, comma)) != first) {
+            return true;
+        }
+        rest = comma == std::string_view::npos ? std::string_view() : rest.substr(comma + 1);
+    }
+    return false;
+}
+
 Text JoinHeaderLines(const TextArray& lines) {
     Text joined;
     for (std::size_t i = 0; i < lines.size(); ++i) {

@@ -36,5 +36,7 @@ extern "C" std::size_t ReceiveHeader(char* data, std::size_t size, std::size_t c
 // The values of every line named name (any case), joined by ",".
 Text ResponseHeader(const TextArray& lines, std::string_view name);
 Text JoinHeaderLines(const TextArray& lines);
+// Whether the Content-Length lines give more than one value.
+bool LengthsDisagree(const TextArray& lines);
 
 }  // namespace tarnwick::curl

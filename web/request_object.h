@@ -43,6 +43,9 @@ class RequestObject {
     virtual bool Send(const ByteSet& body) = 0;
 
     virtual ByteSet ResponseBody() = 0;
+    // The body for a caller that holds the only reference and reads it no more: an object that
+    // keeps the body moves it out instead of copying up to the body limit.
+    virtual ByteSet TakeResponseBody() { return ResponseBody(); }
     // The header lines of the final response without its status line, joined by CR LF.
     virtual Text GetAllResponseHeaders() = 0;
     // The final status code, 0 when there is none.

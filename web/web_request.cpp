@@ -119,7 +119,9 @@ ByteSet WebRequest(std::string_view url, const WebRequestArgs& args) {
     } else {
         object.Send(args.bodyBytes);
     }
-    ByteSet body = object.ResponseBody();
+    // An object of our own is released below: its body is taken, not copied.
+    ByteSet body =
+        args.requestObject == nullptr ? object.TakeResponseBody() : object.ResponseBody();
     const Text responseHeaders = object.GetAllResponseHeaders();
     const int status = object.Status();
     if (args.responseHeaders != nullptr) {

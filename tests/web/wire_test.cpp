@@ -239,6 +239,7 @@ TEST(Wire, RequestsAndAnswersOddHostileAndRedirected) {
          }, kFailed, {.args = quick, .withinMs = 6000}},
         {"empty reply", [](Connection& c, const std::string&) { c.CloseWrite(); }, kFailed},
         {"closed mid-body", ReplyWith(OkResponse(std::string(1000, 'e')).substr(0, 100)), kFailed},
+        {"two lengths", ReplyWith("HTTP/1.1 200 OK\r\nContent-Length: 2\r\nContent-Length: 5\r\n\r\nhello"), kFailed},
         {"announced body too large", holding("HTTP/1.1 200 OK\r\nContent-Length: 104857600\r\n\r\nabc"), kFailed},
         {"endless chunked body", holding("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n"), kFailed,
          {.withinMs = 30000}},
