@@ -40,6 +40,8 @@ TEST(MergeCookies, RowsFromTheRules) {
     EXPECT_EQ(newer, "b=20;c=deleted;x=4");  // the received list loses its spaces only
     EXPECT_EQ(FindTextInArray({"a", "b", "b"}, "b"), 2);
     EXPECT_EQ(FindTextInArray({"a", "b"}, "B"), -1);
+    EXPECT_TRUE(HasCookieNamed({"x=1", " a =2"}, "a"));  // the name trimmed
+    EXPECT_FALSE(HasCookieNamed({"a=1", "b"}, "B"));
 }
 
 }  // namespace
