@@ -3,11 +3,17 @@
 #include <QClipboard>
 #include <QGuiApplication>
 
-#include "app/app_texts.h"
 #include "app/main_window.h"
 #include "app/text_boundary.h"
 
 namespace tarnwick {
+
+namespace {
+
+constexpr std::string_view kCopySucceeded =
+    "\xB8\xB4\xD6\xC6\xB6\xCC\xC1\xB4\xB3\xC9\xB9\xA6\xA3\xA1";  // "复制短链成功！"
+
+}  // namespace
 
 bool ClipboardSetText(const Text& text) {
     QClipboard* clipboard = QGuiApplication::clipboard();

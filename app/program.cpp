@@ -7,7 +7,6 @@
 #include <memory>
 #include <new>
 
-#include "app/app_texts.h"
 #include "app/clipboard_handover.h"
 #include "app/copy_action.h"
 #include "app/fatal_error.h"

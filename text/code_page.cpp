@@ -141,4 +141,21 @@ Text AnsiToUtf8(std::string_view text) {
     return Utf16ToCodePage(CodePageToUtf16(text, kCodePageGbk), kCodePageUtf8);
 }
 
+std::string_view AnsiToUtf8(std::string_view text, std::span<char> buffer) {
+    IconvHandle handle = OpenConverter("UTF-8", "GB18030");
+    if (!handle) {
+        return {};
+    }
+    char* in = const_cast<char*>(text.data());
+    std::size_t inLeft = text.size();
+    char* out = buffer.data();
+    std::size_t outLeft = buffer.size();
+    if (iconv(static_cast<iconv_t>(handle.get()), &in, &inLeft, &out, &outLeft) ==
+            static_cast<std::size_t>(-1) ||
+        inLeft != 0) {
+        return {};
+    }
+    return {buffer.data(), buffer.size() - outLeft};
+}
+
 }  // namespace tarnwick

@@ -1,6 +1,7 @@
 // Code-page conversion through UTF-16 (little-endian, with a terminating zero unit).
 #pragma once
 
+#include <span>
 #include <string_view>
 
 #include "text/values.h"
@@ -17,5 +18,8 @@ ByteSet CodePageToUtf16(std::string_view text, int codePage = kCodePageUtf8);
 // Reads up to the first zero unit; characters the code page lacks become "?".
 Text Utf16ToCodePage(const ByteSet& utf16, int codePage = kCodePageAnsi);
 Text AnsiToUtf8(std::string_view text);
+// The same into buffer, for the fatal path, which may have no heap: empty when no converter can
+// be had, the text is invalid, or the result does not fit.
+std::string_view AnsiToUtf8(std::string_view text, std::span<char> buffer);
 
 }  // namespace tarnwick

@@ -1,9 +1,13 @@
 #include "text/runtime_error.h"
 
 #include <unistd.h>
+
+#include <algorithm>
+#include <array>
 #include <atomic>
-#include <cstdio>
+#include <charconv>
 #include <cstdlib>
+#include <cstring>
 
 namespace tarnwick {
 
@@ -13,10 +17,38 @@ namespace {
 constexpr std::string_view kHeading = "\xD4\xCB\xD0\xD0\xCA\xB1\xB3\xF6\xB4\xED!";
 constexpr std::string_view kCodeLabel = "\xB4\xED\xCE\xF3\xB4\xFA\xC2\xEB\xA3\xBA";
 constexpr std::string_view kMessageLabel = "\xB4\xED\xCE\xF3\xD0\xC5\xCF\xA2\xA3\xBA";
+// "分配 %d 字节内存失败!" around the decimal size.
+constexpr std::string_view kAllocationFailedBefore = "\xB7\xD6\xC5\xE4 ";  // "分配 "
+constexpr std::string_view kAllocationFailedAfter =
+    " \xD7\xD6\xBD\xDA\xC4\xDA\xB4\xE6\xCA\xA7\xB0\xDC!";  // " 字节内存失败!"
+
+// Appends to a fixed buffer, dropping what does not fit.
+class Composer {
+  public:
+    explicit Composer(std::span<char> buffer) : buffer_(buffer) {}
+    Composer& operator<<(std::string_view part) {
+        const std::size_t count = std::min(part.size(), buffer_.size() - used_);
+        std::memcpy(buffer_.data() + used_, part.data(), count);
+        used_ += count;
+        return *this;
+    }
+    template <typename Number>
+    Composer& Decimal(Number number) {
+        std::array<char, 24> digits;
+        const char* end = std::to_chars(digits.data(), digits.data() + digits.size(), number).ptr;
+        return *this << std::string_view(digits.data(),
+                                         static_cast<std::size_t>(end - digits.data()));
+    }
+    std::string_view Text() const { return {buffer_.data(), used_}; }
+
+  private:
+    std::span<char> buffer_;
+    std::size_t used_ = 0;
+};
 
 void WriteToStandardError(int code, std::string_view message) {
-    const Text text = BuildRuntimeErrorText(code, message);
-    // write(2) rather than stdio: this may run with the heap exhausted.
+    std::array<char, 4096> buffer;
+    const std::string_view text = ComposeRuntimeErrorText(code, message, buffer);
     [[maybe_unused]] const auto written = ::write(STDERR_FILENO, text.data(), text.size());
 }
 
@@ -24,20 +56,25 @@ std::atomic<RuntimeErrorReporter> g_reporter{&WriteToStandardError};
 
 }  // namespace
 
-Text BuildRuntimeErrorText(int code, std::string_view message) {
-    Text text(kHeading);
-    text += "\r\n\r\n";
+std::string_view ComposeRuntimeErrorText(int code, std::string_view message,
+                                         std::span<char> buffer) {
+    Composer text(buffer);
+    text << kHeading << "\r\n\r\n";
     if (code != 0) {
-        text += kCodeLabel;
-        text += std::to_string(code);
-        text += "\r\n\r\n";
+        text << kCodeLabel;
+        text.Decimal(code) << "\r\n\r\n";
     }
     if (!message.empty()) {
-        text += kMessageLabel;
-        text += message;
-        text += "\r\n";
+        text << kMessageLabel << message << "\r\n";
     }
-    return text;
+    return text.Text();
+}
+
+std::string_view ComposeAllocationFailure(std::size_t size, std::span<char> buffer) {
+    Composer text(buffer);
+    text << kAllocationFailedBefore;
+    text.Decimal(size) << kAllocationFailedAfter;
+    return text.Text();
 }
 
 void SetRuntimeErrorReporter(RuntimeErrorReporter reporter) {

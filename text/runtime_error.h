@@ -1,17 +1,25 @@
 // The one fatal path of the program: a dialog (or standard error) and exit code -1.
 #pragma once
 
+#include <cstddef>
+#include <span>
 #include <string_view>
-
-#include "text/values.h"
 
 namespace tarnwick {
 
+// Messages of the fatal errors, code page 936.
 inline constexpr std::string_view kDivideByZeroMessage =
     "\xB2\xBB\xC4\xDC\xC7\xF3\xD3\xE0\xCA\xFD\xD3\xDA\xC1\xE3";  // "不能求余数于零"
+inline constexpr std::string_view kLoadWindowFailed =
+    "\xD4\xD8\xC8\xEB\xC6\xF4\xB6\xAF\xB4\xB0\xBF\xDA\xCA\xA7\xB0\xDC";  // "载入启动窗口失败"
 
-// The dialog text for an error (code 0 = no number), in code page 936.
-Text BuildRuntimeErrorText(int code, std::string_view message);
+// The composers write into buffer, cut at its end, and return what they wrote: no heap, since
+// the fatal path may run with the heap exhausted.
+// The error's text (code 0 = no number), in code page 936.
+std::string_view ComposeRuntimeErrorText(int code, std::string_view message,
+                                         std::span<char> buffer);
+// "分配 %d 字节内存失败!" for size.
+std::string_view ComposeAllocationFailure(std::size_t size, std::span<char> buffer);
 
 // Shows the error and ends the process; never returns. Until the window layer installs
 // its own reporter, the text goes to standard error.

@@ -4,6 +4,7 @@
 // text.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <optional>
 #include <string>
 #include <vector>
@@ -50,11 +51,12 @@ TEST(TextRules, CutsCodesBytesNumbersAndEncodings) {
     const std::string quote(kQuoteToken);
     const ByteSet smile{0x3D, 0xD8, 0x00, 0xDE, 0, 0};  // U+1F600, UTF-16 little-endian
     const ByteSet five{1, 2, 3, 4, 5};
+    std::array<char, 64> buffer;
     // clang-format off
     const std::pair<Text, Text> texts[] = {
         {CharFromCode(0), ""}, {CharFromCode(0xC4), "\xC4"}, {SpaceText(3), "   "},
         {SpaceText(-1), ""}, {ToHexText(255), "FF"}, {ToHexText(0), "0"},
-        {BuildRuntimeErrorText(6, "x"), "\xD4\xCB\xD0\xD0\xCA\xB1\xB3\xF6\xB4\xED!\r\n\r\n"
+        {Text(ComposeRuntimeErrorText(6, "x", buffer)), "\xD4\xCB\xD0\xD0\xCA\xB1\xB3\xF6\xB4\xED!\r\n\r\n"
          "\xB4\xED\xCE\xF3\xB4\xFA\xC2\xEB\xA3\xBA" "6\r\n\r\n"
          "\xB4\xED\xCE\xF3\xD0\xC5\xCF\xA2\xA3\xBAx\r\n"},
         {ToHexText(-1), "FFFFFFFF"}, {ToText(ByteSet{0x61, 0, 0x62}), "a"},
@@ -148,8 +150,8 @@ TEST(TextRules, FindReplaceSplitAndTheReferenceOnEverySmallText) {
     EXPECT_EQ(TextSplit("a,b"), (TextArray{"a", "b"}));  // the default separator
 
     // Every text of up to four characters from the interesting bytes (a letter in both cases, a
-    // separator, a space, the full-width space byte, the lowest lead byte), also behind a plain run that puts the first at the last byte of a word: each
-    // rule's own examples among them.
+    // separator, a space, the full-width space byte, the lowest lead byte), also behind a plain run
+    // that puts the first at the last byte of a word: each rule's own examples among them.
     std::vector<std::string> texts = {""};
     for (std::size_t i = 0; texts[i].size() < 4; ++i) {
         for (const char c : std::string("aA; \xA1\x80")) {
