@@ -32,14 +32,11 @@ int TextFind(std::string_view text, std::string_view search, int start, bool ign
         if (scan::BytesMatch(data + pos, search.data(), size, ignoreCase)) {
             return static_cast<int>(pos) + 1;
         }
-        if (scan::IsLeadByte(static_cast<unsigned char>(data[pos]))) {
-            if (pos + 1 >= len) {
-                return -1;
-            }
-            pos += 2;
-        } else {
-            ++pos;
+        const std::size_t step = scan::CharLength(data, pos, len);
+        if (step == 0) {
+            return -1;
         }
+        pos += step;
     }
     return -1;
 }
@@ -73,16 +70,13 @@ Text TextReplace(std::string_view text, std::string_view search, std::string_vie
             if (count > 0 && ++replaced == count) {
                 break;
             }
-        } else if (scan::IsLeadByte(static_cast<unsigned char>(data[pos]))) {
-            if (pos + 1 >= len) {
-                // A lone lead byte at the very end is dropped and ends the scan.
-                return result;
-            }
-            result.append(data + pos, 2);
-            pos += 2;
         } else {
-            result.push_back(data[pos]);
-            ++pos;
+            const std::size_t step = scan::CharLength(data, pos, len);
+            if (step == 0) {
+                return result;  // a lone lead byte at the very end is dropped and ends the scan
+            }
+            result.append(data + pos, step);
+            pos += step;
         }
     }
     result.append(data + pos, len - pos);
@@ -119,13 +113,12 @@ TextArray TextSplit(std::string_view text, std::string_view separator,
             if (limited && parts.size() == limit) {
                 return parts;
             }
-        } else if (scan::IsLeadByte(static_cast<unsigned char>(data[pos]))) {
-            if (pos + 1 >= len) {
+        } else {
+            const std::size_t step = scan::CharLength(data, pos, len);
+            if (step == 0) {
                 break;
             }
-            pos += 2;
-        } else {
-            ++pos;
+            pos += step;
         }
     }
     if (pieceStart < len) {

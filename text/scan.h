@@ -13,6 +13,15 @@ inline bool IsLeadByte(unsigned char byte) {
     return byte >= 0x80;
 }
 
+// The bytes of the character at pos: 2 for a lead byte and the byte after it, 1 for a plain
+// byte, 0 for a lead byte that the end cuts off.
+inline std::size_t CharLength(const char* data, std::size_t pos, std::size_t len) {
+    if (!IsLeadByte(static_cast<unsigned char>(data[pos]))) {
+        return 1;
+    }
+    return pos + 1 < len ? 2 : 0;
+}
+
 inline bool BytesMatch(const char* at, const char* search, std::size_t size, bool ignoreCase) {
     if (!ignoreCase) {
         return std::memcmp(at, search, size) == 0;

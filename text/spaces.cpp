@@ -48,15 +48,12 @@ Text TrimSpaces(std::string_view text) {
         }
         inRun = false;
         end = len;
-        if (scan::IsLeadByte(static_cast<unsigned char>(text[pos]))) {
-            if (pos + 1 >= len) {
-                end = pos;  // a lead byte without its second byte
-                break;
-            }
-            pos += 2;
-        } else {
-            ++pos;
+        const std::size_t step = scan::CharLength(text.data(), pos, len);
+        if (step == 0) {
+            end = pos;  // a lead byte without its second byte
+            break;
         }
+        pos += step;
     }
     return Text(text.substr(begin, end - begin));
 }
@@ -68,10 +65,11 @@ Text RemoveAllSpaces(std::string_view text) {
     std::size_t pos = 0;
     while (pos < len) {
         const auto byte = static_cast<unsigned char>(text[pos]);
-        if (byte < 0x80) {
+        if (!scan::IsLeadByte(byte)) {
             // Copy the run of plain bytes up to the next space or lead byte at once.
             std::size_t run = pos;
-            while (run < len && static_cast<unsigned char>(text[run]) < 0x80 && text[run] != ' ') {
+            while (run < len && !scan::IsLeadByte(static_cast<unsigned char>(text[run])) &&
+                   text[run] != ' ') {
                 ++run;
             }
             result.append(text.data() + pos, run - pos);

@@ -1,7 +1,5 @@
 #include "text/url_encode.h"
 
-#include <array>
-
 #include "text/ascii.h"
 #include "text/code_page.h"
 
@@ -16,20 +14,12 @@ bool IsUnreserved(unsigned char byte) {
 
 }  // namespace
 
-Text UrlEncodeUtf8(std::string_view text, bool keepUnreserved, bool toUtf8) {
-    if (text.empty()) {
-        return {};
-    }
-    Text utf8;
-    if (toUtf8) {
-        utf8 = AnsiToUtf8(text);
-        text = utf8;
-    }
-    Text out(text.size() * 3, '%');
+Text PercentEncode(std::string_view bytes, KeepByte keep) {
+    Text out(bytes.size() * 3, '%');
     char* o = out.data();
-    for (const char c : text) {
+    for (const char c : bytes) {
         const auto byte = static_cast<unsigned char>(c);
-        if (keepUnreserved && IsUnreserved(byte)) {
+        if (keep(byte)) {
             *o++ = c;
             continue;
         }
@@ -39,6 +29,12 @@ Text UrlEncodeUtf8(std::string_view text, bool keepUnreserved, bool toUtf8) {
     }
     out.resize(static_cast<std::size_t>(o - out.data()));
     return out;
+}
+
+Text UrlEncodeUtf8(std::string_view text, bool keepUnreserved, bool toUtf8) {
+    const Text bytes = toUtf8 && !text.empty() ? AnsiToUtf8(text) : Text(text);
+    return PercentEncode(
+        bytes, keepUnreserved ? &IsUnreserved : [](unsigned char) { return false; });
 }
 
 }  // namespace tarnwick

@@ -7,6 +7,7 @@
 
 #include "text/ascii.h"
 #include "text/code_page.h"
+#include "text/url_encode.h"
 
 namespace tarnwick::curl {
 
@@ -91,20 +92,9 @@ bool IsSafeUrl(std::string_view url) {
 }
 
 Text EscapeUrl(std::string_view url) {
-    const Text utf8 = HasHighBytes(url) ? AnsiToUtf8(url) : Text(url);
-    Text escaped;
-    escaped.reserve(utf8.size());
-    for (const char c : utf8) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte <= 0x20 || byte >= 0x7F) {
-            escaped.push_back('%');
-            escaped.push_back(HexDigit(byte >> 4U));
-            escaped.push_back(HexDigit(byte));
-        } else {
-            escaped.push_back(c);
-        }
-    }
-    return escaped;
+    // Spaces, control bytes and everything outside ASCII; the rest is the URL's own syntax.
+    return PercentEncode(HasHighBytes(url) ? AnsiToUtf8(url) : Text(url),
+                         [](unsigned char byte) { return byte > 0x20 && byte < 0x7F; });
 }
 
 std::optional<UrlParts> ParseHttpUrl(const Text& url) {
