@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "shorten/hosts.h"
+#include "web/web_request.h"
 
 namespace tarnwick {
 
@@ -39,7 +40,7 @@ struct ProviderInfo {
     // Visited first, only for the cookies it sets.
     std::string_view homePage;
     AddressEncoding encoding;
-    // WebRequest's method number of the shortening request: 0 GET, 1 POST. A GET carries the
+    // WebRequest's method number of the shortening request, GET or POST. A GET carries the
     // encoded address in its query, between shortenAddress and queryAfter; a POST carries it in
     // its form body, between formBefore and formAfter, and shortenAddress is the whole address.
     int method;
@@ -58,14 +59,14 @@ struct ProviderInfo {
 // expect.
 inline constexpr std::array<ProviderInfo, 3> kProviders{{
     {TARNWICK_PROVIDER1_HOST, TARNWICK_PROVIDER1_CAPTION, "http://" TARNWICK_PROVIDER1_HOST "/",
-     AddressEncoding::kBase64, 0, "http://" TARNWICK_PROVIDER1_HOST "/api.php?from=w&url=",
+     AddressEncoding::kBase64, kGetMethod, "http://" TARNWICK_PROVIDER1_HOST "/api.php?from=w&url=",
      "&site=sina", "", "", kProvider1HeaderBlock, "short_url\":\"", "\"", true},
     {TARNWICK_PROVIDER2_HOST, TARNWICK_PROVIDER2_CAPTION, "http://" TARNWICK_PROVIDER2_HOST "/",
-     AddressEncoding::kAsTyped, 0, "http://" TARNWICK_PROVIDER2_HOST "/api.php?url=", "", "", "",
-     "", "", "", false},
+     AddressEncoding::kAsTyped, kGetMethod, "http://" TARNWICK_PROVIDER2_HOST "/api.php?url=", "",
+     "", "", "", "", "", false},
     // This service's home page is asked for without the trailing slash.
     {TARNWICK_PROVIDER3_HOST, TARNWICK_PROVIDER3_CAPTION, "http://" TARNWICK_PROVIDER3_HOST,
-     AddressEncoding::kPercentEveryByte, 1,
+     AddressEncoding::kPercentEveryByte, kPostMethod,
      "http://" TARNWICK_PROVIDER3_HOST "/index.php?m=index&a=create", "",
      "url=", "&alias=&pwd=&access_type=web", "", "tinyurl\":\"", "\"", true},
 }};

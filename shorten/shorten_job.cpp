@@ -45,7 +45,7 @@ Text EncodeLongAddress(ShortLinkProvider provider, std::string_view address) {
 Text ShorteningAddress(ShortLinkProvider provider, std::string_view encodedAddress) {
     const ProviderInfo& info = Provider(provider);
     Text url(info.shortenAddress);
-    if (info.method != 1) {
+    if (info.method != kPostMethod) {
         url += encodedAddress;
         url += info.queryAfter;
     }
@@ -54,7 +54,7 @@ Text ShorteningAddress(ShortLinkProvider provider, std::string_view encodedAddre
 
 Text ShorteningBody(ShortLinkProvider provider, std::string_view encodedAddress) {
     const ProviderInfo& info = Provider(provider);
-    if (info.method != 1) {
+    if (info.method != kPostMethod) {
         return {};
     }
     Text body(info.formBefore);
@@ -106,7 +106,7 @@ ShortenJob ShortenVia(ShortLinkProvider provider, const ShortenHost& host,
     // The home page only hands out the cookies the service wants to see again; its body and
     // any failure of it do not matter.
     WebRequestArgs home;
-    home.method = 0;
+    home.method = kGetMethod;
     home.receivedCookies = &job.providerCookies;
     webRequest(info.homePage, home);
 

@@ -17,7 +17,6 @@ namespace {
 
 constexpr std::array<std::string_view, 8> kMethodNames = {"GET",     "POST",   "HEAD",  "PUT",
                                                           "OPTIONS", "DELETE", "TRACE", "CONNECT"};
-constexpr int kPostMethod = 1;
 constexpr int kDefaultTimeoutMs = 15000;
 constexpr int kKeepObjectTimeouts = -1;
 constexpr int kBasicProxyAuth = 1;
@@ -72,7 +71,9 @@ void HandOverHeaders(RequestObject& object, const Text& headers) {
 ByteSet WebRequest(std::string_view url, const WebRequestArgs& args) {
     const bool mergeCookies = args.mergeCookies.value_or(true);
     const ComScope com;
-    const int method = (args.method < 0 || args.method > 7) ? 0 : args.method;
+    const int method = (args.method < 0 || args.method >= static_cast<int>(kMethodNames.size()))
+                           ? kGetMethod
+                           : args.method;
 
     RequestObjectRef reference;
     if (args.requestObject == nullptr) {

@@ -9,10 +9,16 @@
 
 namespace tarnwick {
 
+// WebRequest's method numbers: the names the tool uses of the eight it takes (3 to 7 are PUT,
+// OPTIONS, DELETE, TRACE and CONNECT).
+inline constexpr int kGetMethod = 0;
+inline constexpr int kPostMethod = 1;
+inline constexpr int kHeadMethod = 2;
+
 // The optional arguments of WebRequest (all but the URL). A null pointer or an empty optional
 // is an argument left out; the pointers are the caller's variables that the call writes.
 struct WebRequestArgs {
-    int method = 0;
+    int method = kGetMethod;
     Text bodyText;
     Text* sendCookies = nullptr;      // in; in/out when the merge applies
     Text* receivedCookies = nullptr;  // out

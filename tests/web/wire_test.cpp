@@ -187,7 +187,7 @@ TEST(Wire, RequestsAndAnswersOddHostileAndRedirected) {
         connection.Send(reply != replies.end() ? reply->second : Redirect("404 Not Found", ""));
         connection.CloseWrite();
     };
-    const WebRequestArgs post{.method = 1, .bodyText = "a=1"};
+    const WebRequestArgs post{.method = kPostMethod, .bodyText = "a=1"};
     const WebRequestArgs quick{.timeoutSeconds = 1};  // 1 s idle, 4 s in all
     const char* gz = "Accept-Encoding: gzip";
     const Wants asText = {"^" + text + "|200|"};
@@ -196,11 +196,11 @@ TEST(Wire, RequestsAndAnswersOddHostileAndRedirected) {
     const std::vector<Row> rows = {
         {"GET", hello, {"=hello|200|s=1|Content-Length: 5\r\nSet-Cookie: s=1; path=/"}, {.path = "/page?q=1",
           .sent = {"=GET /page?q=1 HTTP/1.1\r\nHost: 127.0.0.1:PORT\r\n" + referer + lines + "\r\n"}}},
-        {"POST", hello, {"^hello|200|s=1; k=v|"}, {.path = "/page?q=1", .args = {.method = 1, .bodyText = "url=x"},
+        {"POST", hello, {"^hello|200|s=1; k=v|"}, {.path = "/page?q=1", .args = {.method = kPostMethod, .bodyText = "url=x"},
           .sent = {"=POST /page?q=1 HTTP/1.1\r\nHost: 127.0.0.1:PORT\r\nCookie: k=v\r\n" + referer + lines +
                    "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: 5\r\n\r\nurl=x"}, .cookies = "k=v"}},
         // A large body still goes without "Expect: 100-continue".
-        {"2 MiB", hello, {"^hello|"}, {.args = {.method = 1, .bodyBytes = ByteSet(2 << 20, 'z')},
+        {"2 MiB", hello, {"^hello|"}, {.args = {.method = kPostMethod, .bodyBytes = ByteSet(2 << 20, 'z')},
           .sent = {"!Expect", "\r\nContent-Length: 2097152\r\n\r\nzzz", "$" + std::string(999, 'z')}}},
         // The lines handed in go first, in their order; the defaults fill in what they lack.
         // Nothing that would break or forge a line goes out, nor a second body length.
@@ -211,22 +211,22 @@ TEST(Wire, RequestsAndAnswersOddHostileAndRedirected) {
                      "\xD6\xD0\r\nnocolon\r\n: v\r\nBad Name: v\r\nX-Split: a\nEvil: 1\r\nContent-Length: 9\r\n"
                      "Transfer-Encoding: chunked\r\nReferer: x", .cookies = ""}},
         // The type marker is case-sensitive, but a POST's lower-case one is respelled.
-        {"content-type", hello, {"^hello|"}, {.args = {.method = 1}, .sent = {"\r\nContent-Type: text/plain\r\n",
+        {"content-type", hello, {"^hello|"}, {.args = {.method = kPostMethod}, .sent = {"\r\nContent-Type: text/plain\r\n",
           "!x-www-form", "!content-type"}, .headers = "content-type: text/plain"}},
         // The bytes win over the text, and go as they are.
-        {"bytes", hello, {"^hello|"}, {.args = {.method = 1, .bodyText = "t", .bodyBytes = {0xD6, 0, 0xD0}},
+        {"bytes", hello, {"^hello|"}, {.args = {.method = kPostMethod, .bodyText = "t", .bodyBytes = {0xD6, 0, 0xD0}},
           .sent = {"$" + std::string("\r\n\r\n\xD6\0\xD0", 7)}}},
-        {"HEAD", head, {"=|200||Content-Length: 100"}, {"/h", {.method = 2, .timeoutSeconds = 1}, {"^HEAD /h ", "$\r\n\r\n"}}},
+        {"HEAD", head, {"=|200||Content-Length: 100"}, {"/h", {.method = kHeadMethod, .timeoutSeconds = 1}, {"^HEAD /h ", "$\r\n\r\n"}}},
         {"CONNECT", head, {"^|200|"}, {"/", {.method = 7, .timeoutSeconds = 1}, {"^CONNECT 127.0.0.1:PORT HTTP/1.1\r\n"}}},
         {"PUT", ok, {"^ok|200|"}, {"/p", {.method = 3, .bodyText = "data"}, {"^PUT /p ", "!Content-Type",
           "$\r\nContent-Length: 4\r\n\r\ndata"}}},
         {"empty PUT", ok, {"^ok|"}, {.args = {.method = 3}, .sent = {"$\r\nContent-Length: 0\r\n\r\n"}}},
         {"DELETE", ok, {"^ok|"}, {"/d", {.method = 5, .bodyText = "gone"}, {"^DELETE /d ", "$\r\n\r\ngone"}}},
         {"OPTIONS *", ok, {"^ok|"}, {"", {.method = 4}, {"^OPTIONS * HTTP/1.1\r\n"}}},
-        {"empty POST", ok, {"^ok|"}, {.args = {.method = 1}, .sent = {"$\r\nContent-Length: 0\r\n\r\n"}}},
+        {"empty POST", ok, {"^ok|"}, {.args = {.method = kPostMethod}, .sent = {"$\r\nContent-Length: 0\r\n\r\n"}}},
         {"GET with body", ok, {"^ok|"}, {"/g", {.bodyText = "q"}, {"^GET /g ", "$\r\n\r\nq"}}},
         // Text goes out as UTF-8, and the URL is escaped.
-        {"UTF-8", ok, {"^ok|"}, {"/a b/\xD6\xD0?q=\xD6\xD0", {.method = 1, .bodyText = "\xD6\xD0=1"},
+        {"UTF-8", ok, {"^ok|"}, {"/a b/\xD6\xD0?q=\xD6\xD0", {.method = kPostMethod, .bodyText = "\xD6\xD0=1"},
           {"^POST /a%20b/%E4%B8%AD?q=%E4%B8%AD HTTP/1.1\r\n", "$\r\n\r\n\xE4\xB8\xAD=1"}}},
         {"no answer", holding(""), kFailed, {.args = quick, .withinMs = 3000}},
         {"stall mid-body", holding("HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nabc"), kFailed,
