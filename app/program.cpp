@@ -17,7 +17,6 @@
 #include "app/window_system.h"
 #include "shorten/shorten_job.h"
 #include "text/runtime_error.h"
-#include "web/request_object.h"
 
 namespace tarnwick {
 
@@ -56,13 +55,7 @@ void BindEvents(Program& program) {
     MainWindow& window = *program.window;
     window.BindCopyClick([&window] { OnCopyClicked(window); });
     ShortenHost& host = *program.host;
-    window.BindGenerateClick([&host] {
-        // The HTTP client's one-time set-up, on the GUI thread before the first worker runs.
-        // Done at the first click rather than at start, so a window that is only opened
-        // neither waits for it nor holds its memory.
-        PrepareWebAccess();
-        OnGenerateClicked(host);
-    });
+    window.BindGenerateClick([&host] { OnGenerateClicked(host); });
     program.releaseJobTexts = [] { ProgramShortenJobs().FreeJobTexts(); };
 }
 

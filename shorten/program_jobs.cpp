@@ -4,20 +4,21 @@
 
 #include "shorten/shorten_job.h"
 #include "shorten/worker_threads.h"
+#include "web/http_module.h"
 
 namespace tarnwick {
 
 namespace {
 
 // Each click's job on a thread of its own beside the others, a parked one when there is one.
-bool StartThreadDetached(std::function<void()> routine) {
+bool StartOnWorkerThread(std::function<void()> routine) {
     return ProgramWorkerThreads().Start(std::move(routine));
 }
 
 }  // namespace
 
 ShortenJobs::ShortenJobs()
-    : ShortenJobs(WebRequestFunction(&WebRequest), ThreadStarter(&StartThreadDetached)) {}
+    : ShortenJobs(WebRequestFunction(&WebRequest), ThreadStarter(&StartOnWorkerThread)) {}
 
 ShortenJobs& ProgramShortenJobs() {
     static ShortenJobs jobs;
@@ -25,11 +26,10 @@ ShortenJobs& ProgramShortenJobs() {
 }
 
 void OnGenerateClicked(ShortenHost& host) {
+    // On the GUI thread before the first worker runs, and at the first click rather than at
+    // start: a window that is only opened neither waits for the HTTP client nor holds it.
+    PrepareWebAccess();
     ProgramShortenJobs().OnGenerateClicked(host);
-}
-
-void ResetShortenState(ShortenHost& host) {
-    ProgramShortenJobs().ResetShortenState(host);
 }
 
 }  // namespace tarnwick

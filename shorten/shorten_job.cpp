@@ -1,7 +1,5 @@
 #include "shorten/shorten_job.h"
 
-#include <array>
-#include <system_error>
 #include <utility>
 
 #include "text/base64.h"
@@ -131,66 +129,30 @@ ShortenJob ShortenVia(ShortLinkProvider provider, const ShortenHost& host,
     return job;
 }
 
-ShortenJob ShortenViaProvider1(const ShortenHost& host, const WebRequestFunction& webRequest) {
-    return ShortenVia(ShortLinkProvider::kProvider1, host, webRequest);
-}
-
-ShortenJob ShortenViaProvider2(const ShortenHost& host, const WebRequestFunction& webRequest) {
-    return ShortenVia(ShortLinkProvider::kProvider2, host, webRequest);
-}
-
-ShortenJob ShortenViaProvider3(const ShortenHost& host, const WebRequestFunction& webRequest) {
-    return ShortenVia(ShortLinkProvider::kProvider3, host, webRequest);
-}
-
-bool StartThread(std::function<void()> routine, std::thread* handle) {
-    if (!routine || (handle != nullptr && handle->joinable())) {
-        return false;
-    }
-    try {
-        std::thread thread(std::move(routine));
-        if (handle != nullptr) {
-            *handle = std::move(thread);
-        } else {
-            thread.detach();
-        }
-        return true;
-    } catch (const std::system_error&) {
-        return false;
-    }
-}
-
 ShortenJobs::ShortenJobs(WebRequestFunction webRequest, ThreadStarter startThread)
     : webRequest_(std::move(webRequest)), startThread_(std::move(startThread)) {}
 
-void ShortenJobs::ResetShortenState(ShortenHost& host) {
+void ShortenJobs::OnGenerateClicked(ShortenHost& host) {
     host.SetShortLink({});
     shared_->answerText.clear();
     shared_->providerCookies.clear();
-}
-
-void ShortenJobs::OnGenerateClicked(ShortenHost& host) {
-    ResetShortenState(host);
     // Every click supersedes the jobs before it, also a click that starts none.
     const std::uint64_t click = ++shared_->latestClick;
     const int selected = host.SelectedProvider();
     if (selected < 1 || selected > 3) {
         return;
     }
-    // Radio button n runs the worker of provider n.
-    using Worker = ShortenJob (*)(const ShortenHost&, const WebRequestFunction&);
-    static constexpr std::array<Worker, 3> kWorkers = {&ShortenViaProvider1, &ShortenViaProvider2,
-                                                       &ShortenViaProvider3};
-    const Worker worker = kWorkers[static_cast<std::size_t>(selected) - 1];
+    // Radio button n chooses provider n.
+    const auto provider = static_cast<ShortLinkProvider>(selected);
     host.SetStatus(Text(kStatusWorking));
 
     // The worker gets its own copies and no reference to this object; its outcome travels
     // back to the GUI thread by value.
-    auto routine = [&host, worker, click, webRequest = webRequest_, shared = shared_]() {
+    auto routine = [&host, provider, click, webRequest = webRequest_, shared = shared_]() {
         // Once a later click has superseded this job its outcome is dropped anyway; its
         // transfers give up and free their connections for the job that still counts.
         SetThreadAbandonCheck([shared, click] { return shared->latestClick.load() != click; });
-        ShortenJob job = worker(host, webRequest);
+        ShortenJob job = ShortenVia(provider, host, webRequest);
         SetThreadAbandonCheck({});
         host.PostToGui([&host, click, shared, job = std::move(job)]() mutable {
             Publish(*shared, host, click, std::move(job));

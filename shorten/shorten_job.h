@@ -7,7 +7,6 @@
 #include <functional>
 #include <memory>
 #include <string_view>
-#include <thread>
 
 #include "shorten/providers.h"
 #include "shorten/shorten_host.h"
@@ -46,17 +45,10 @@ Text LinkCandidate(ShortLinkProvider provider, std::string_view answerText);
 // An absolute http or https address (scheme in lower case) with no space or control byte.
 bool IsShortLink(std::string_view candidate);
 
-// The workers: both requests of one job on the calling thread. The long address is read from
+// The worker: both requests of one job on the calling thread. The long address is read from
 // host after the home-page request; nothing is shown, the caller publishes the outcome.
-ShortenJob ShortenViaProvider1(const ShortenHost& host, const WebRequestFunction& webRequest);
-ShortenJob ShortenViaProvider2(const ShortenHost& host, const WebRequestFunction& webRequest);
-ShortenJob ShortenViaProvider3(const ShortenHost& host, const WebRequestFunction& webRequest);
 ShortenJob ShortenVia(ShortLinkProvider provider, const ShortenHost& host,
                       const WebRequestFunction& webRequest);
-
-// A std::thread running routine. With handle given (it must not hold a thread), the thread is
-// stored there for the caller to join; otherwise it is detached at once.
-bool StartThread(std::function<void()> routine, std::thread* handle = nullptr);
 
 // The click handler and the shared texts. All members are for the GUI thread. The host must
 // outlive every job started through it; workers hold no reference to this object.
@@ -66,7 +58,6 @@ class ShortenJobs {
     ShortenJobs(WebRequestFunction webRequest, ThreadStarter startThread);
 
     void OnGenerateClicked(ShortenHost& host);
-    void ResetShortenState(ShortenHost& host);
     const Text& AnswerText() const;
     const Text& ProviderCookies() const;
     void FreeJobTexts();
@@ -89,7 +80,7 @@ class ShortenJobs {
 // The program's own instance, on the real WebRequest and real threads. Its FreeJobTexts is
 // what the program's exit handler calls.
 ShortenJobs& ProgramShortenJobs();
+// The routine bound to 生成: the program's jobs, after the HTTP client's one-time set-up.
 void OnGenerateClicked(ShortenHost& host);
-void ResetShortenState(ShortenHost& host);
 
 }  // namespace tarnwick

@@ -30,4 +30,9 @@ const HttpModuleEntry* LoadHttpModule(const char* path);
 // directory, or in the build tree for programs run from there. nullptr when it is missing.
 const HttpModuleEntry* ProgramHttpModule();
 
+// The process-wide set-up of the HTTP client, which loads it: safe to call from any thread, any
+// number of times; ObjectCreate does it too. The program calls it at the first Generate click,
+// before that click's worker runs.
+void PrepareWebAccess();
+
 }  // namespace tarnwick

@@ -75,9 +75,4 @@ void ObjectRelease(RequestObjectRef& object);
 using RequestObjectFactory = RequestObjectRef (*)(std::string_view progId);
 RequestObjectFactory SetRequestObjectFactory(RequestObjectFactory factory);
 
-// The process-wide set-up of the HTTP client, which loads it: safe to call from any thread, any
-// number of times; ObjectCreate does it too. The program calls it at the first Generate click,
-// before that click's worker runs.
-void PrepareWebAccess();
-
 }  // namespace tarnwick

@@ -17,6 +17,7 @@
 #include "shorten/hosts.h"
 #include "shorten/shorten_job.h"
 #include "tests/support/provider_simulator.h"
+#include "web/http_module.h"
 
 using namespace tarnwick;
 

@@ -9,6 +9,7 @@
 #include <regex>
 #include <semaphore>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "shorten/hosts.h"
@@ -54,7 +55,8 @@ TEST(ShortenJobs, EachProviderOnTheWireAndOnlyTheLatestClickPublishes) {
     bool threaded = false;
     ShortenJobs jobs(WebRequestFunction(&WebRequest), [&](std::function<void()> routine) {
         if (threaded) {
-            return StartThread(std::move(routine));
+            std::thread(std::move(routine)).detach();
+            return true;
         }
         routines.push_back(std::move(routine));
         return !refuse;
