@@ -116,7 +116,8 @@ ShortenJob ShortenVia(ShortLinkProvider provider, const ShortenHost& host,
     WebRequestArgs shorten;
     shorten.method = info.method;
     shorten.bodyText = ShorteningBody(provider, encoded);
-    // The merge leaves the home page's cookies and the answer's together in this variable.
+    // WebRequest writes the merged list back through sendCookies, a reference to the job's
+    // variable: after the call it holds the home page's cookies and the answer's together.
     shorten.sendCookies = &job.providerCookies;
     if (!info.headerBlock.empty()) {
         shorten.headers = &headers;

@@ -159,7 +159,8 @@ class CurlRequest final : public RequestObject {
     }
 
     // Follows redirects itself, so that each hop's method, body and credentials are decided
-    // here: libcurl would keep a custom method after a 303 and leaves the hop count unlimited.
+    // here, by the object's own rules: which statuses turn a POST into a GET and drop the body
+    // and its header lines, and that credentials go only to the first URL's origin.
     bool Exchange(const ByteSet& body) {
         const std::optional<UrlParts> first = ParseHttpUrl(url_);
         if (!first) {

@@ -7,8 +7,9 @@
 
 namespace tarnwick {
 
-// Bumped whenever a member changes its meaning, so that a module left over from another build
-// is refused instead of misused.
+// Bumped whenever a member changes its meaning, or RequestObject's virtual functions change
+// (the module's objects are called through their virtual table), so that a module left over
+// from another build is refused instead of misused.
 inline constexpr int kHttpModuleVersion = 1;
 
 // What the module hands over through its one C entry point.
