@@ -14,71 +14,21 @@
 #include <limits>
 #include <string_view>
 
+#include "app/layout.h"
 #include "app/tarnwick_icon.xpm"
 #include "app/text_boundary.h"
 #include "shorten/hosts.h"
-#include "shorten/providers.h"
-
-// Resources live in the static library; registering them here keeps them in every binary
-// that shows the window.
-static void RegisterAppResources() {
-    Q_INIT_RESOURCE(app);
-}
 
 namespace tarnwick {
 
 namespace {
 
+using namespace layout;
+
 constexpr auto kWindowFlags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                               Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                               Qt::WindowCloseButtonHint;
-constexpr const char* kTitle = "Tarnwick v1.0.0  " TARNWICK_MAKER_HOST;
-constexpr const char* kSampleLongLink = "https://www.iana.org/";
-
-enum class Kind { kEditBox, kGroupBox, kLabel, kButton, kRadioBox };
-
-struct ControlSpec {
-    const char* name;
-    Kind kind;
-    const char* container;  // nullptr: the window's client area
-    int left;
-    int top;
-    int width;
-    int height;
-    std::string_view caption;
-};
-
-std::string_view RadioCaption(ShortLinkProvider provider) {
-    return Provider(provider).caption;
-}
-
-// In the order in which their containers stack them, topmost first.
-const std::array<ControlSpec, 14> kControls{{
-    {"分组框1", Kind::kGroupBox, nullptr, 10, 7, 353, 208, ""},
-    {"标签4", Kind::kLabel, "分组框1", 55, 176, 128, 24, ""},
-    {"标签2", Kind::kLabel, "分组框1", 21, 176, 30, 24, "状态："},
-    {"按钮2", Kind::kButton, "分组框1", 271, 176, 60, 25, "复制"},
-    {"按钮1", Kind::kButton, "分组框1", 201, 176, 60, 25, "生成"},
-    {"分组框3", Kind::kGroupBox, "分组框1", 20, 77, 312, 92, "URL"},
-    {"编辑框2", Kind::kEditBox, "分组框3", 49, 57, 240, 20, ""},
-    {"编辑框1", Kind::kEditBox, "分组框3", 49, 24, 240, 20, kSampleLongLink},
-    {"标签1", Kind::kLabel, "分组框3", 13, 24, 31, 24, "长链:"},
-    {"标签3", Kind::kLabel, "分组框3", 13, 57, 33, 24, "短链:"},
-    {"分组框2", Kind::kGroupBox, "分组框1", 20, 17, 312, 49, "接口"},
-    {"单选框3", Kind::kRadioBox, "分组框2", 72, 22, 60, 16,
-     RadioCaption(ShortLinkProvider::kProvider3)},
-    {"单选框2", Kind::kRadioBox, "分组框2", 147, 22, 58, 16,
-     RadioCaption(ShortLinkProvider::kProvider2)},
-    {"单选框1", Kind::kRadioBox, "分组框2", 13, 22, 48, 16,
-     RadioCaption(ShortLinkProvider::kProvider1)},
-}};
-
-// Tab and Shift+Tab go through these, wrapping at both ends.
-constexpr std::array<const char*, 7> kFocusOrder{"单选框1", "编辑框1", "编辑框2", "按钮1",
-                                                 "按钮2",   "单选框2", "单选框3"};
-constexpr std::array<const char*, 3> kRadioOrder{"单选框1", "单选框2", "单选框3"};
-constexpr const char* kStatusLabel = "标签4";
-
+constexpr const char* kTitle = "Tarnwick v" TARNWICK_VERSION "  " TARNWICK_MAKER_HOST;
 QString Utf8(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
@@ -123,8 +73,7 @@ QWidget* CreateControl(const ControlSpec& spec, QWidget* container) {
         case Kind::kLabel:
             control =
                 new CaptionLabel(container, caption,
-                                 spec.name == std::string_view(kStatusLabel) ? QColor(255, 0, 0)
-                                                                             : QColor(Qt::black));
+                                 spec.name == kStatusLine ? QColor(255, 0, 0) : QColor(Qt::black));
             break;
         case Kind::kButton: {
             auto* button = new QPushButton(caption, container);
@@ -136,7 +85,7 @@ QWidget* CreateControl(const ControlSpec& spec, QWidget* container) {
             control = new QRadioButton(caption, container);
             break;
     }
-    control->setObjectName(QString::fromUtf8(spec.name));
+    control->setObjectName(Utf8(spec.name));
     control->setGeometry(spec.left, spec.top, spec.width, spec.height);
     return control;
 }
@@ -144,7 +93,6 @@ QWidget* CreateControl(const ControlSpec& spec, QWidget* container) {
 }  // namespace
 
 MainWindow::MainWindow() : QWidget(nullptr, kWindowFlags) {
-    RegisterAppResources();
     setObjectName(QStringLiteral("MainWindow"));
     setWindowTitle(QString::fromUtf8(kTitle));
     // Decoded straight from the compiled-in image: loading it as a file would read the MIME
@@ -169,27 +117,27 @@ MainWindow::MainWindow() : QWidget(nullptr, kWindowFlags) {
 void MainWindow::BuildControls() {
     QHash<QString, QWidget*> byName;
     for (const ControlSpec& spec : kControls) {
-        QWidget* container =
-            spec.container == nullptr ? this : byName.value(QString::fromUtf8(spec.container));
-        byName.insert(QString::fromUtf8(spec.name), CreateControl(spec, container));
+        QWidget* container = spec.container.empty() ? this : byName.value(Utf8(spec.container));
+        byName.insert(Utf8(spec.name), CreateControl(spec, container));
     }
     // Later siblings paint over earlier ones; lowering each in table order leaves the
     // first-listed control of each container on top.
     for (const ControlSpec& spec : kControls) {
-        byName.value(QString::fromUtf8(spec.name))->lower();
+        byName.value(Utf8(spec.name))->lower();
     }
+    const auto control = [&byName](std::string_view name) { return byName.value(Utf8(name)); };
 
-    longLink_ = qobject_cast<QLineEdit*>(byName.value(QStringLiteral("编辑框1")));
-    shortLink_ = qobject_cast<QLineEdit*>(byName.value(QStringLiteral("编辑框2")));
-    status_ = qobject_cast<CaptionLabel*>(byName.value(QString::fromUtf8(kStatusLabel)));
-    generate_ = qobject_cast<QPushButton*>(byName.value(QStringLiteral("按钮1")));
-    copy_ = qobject_cast<QPushButton*>(byName.value(QStringLiteral("按钮2")));
+    longLink_ = qobject_cast<QLineEdit*>(control(kLongLinkBox));
+    shortLink_ = qobject_cast<QLineEdit*>(control(kShortLinkBox));
+    status_ = qobject_cast<CaptionLabel*>(control(kStatusLine));
+    generate_ = qobject_cast<QPushButton*>(control(kGenerateButton));
+    copy_ = qobject_cast<QPushButton*>(control(kCopyButton));
     for (std::size_t i = 0; i < radios_.size(); ++i) {
-        radios_[i] = qobject_cast<QRadioButton*>(byName.value(QString::fromUtf8(kRadioOrder[i])));
+        radios_[i] = qobject_cast<QRadioButton*>(control(kRadios[i]));
         radios_[i]->installEventFilter(this);
     }
-    for (const char* name : kFocusOrder) {
-        focusOrder_.push_back(byName.value(QString::fromUtf8(name)));
+    for (const std::string_view name : kFocusOrder) {
+        focusOrder_.push_back(control(name));
     }
     for (std::size_t i = 0; i + 1 < focusOrder_.size(); ++i) {
         QWidget::setTabOrder(focusOrder_[i], focusOrder_[i + 1]);
@@ -215,18 +163,17 @@ void MainWindow::BuildControls() {
 // The labels paint their own text, so Qt cannot pair them with the boxes beside them: each box
 // takes its label's caption as its name, without the colon, and so does the status line.
 void MainWindow::NameForAssistiveTechnology(const QHash<QString, QWidget*>& byName) {
-    const auto captionOf = [&byName](const char* label) {
-        QString caption =
-            qobject_cast<CaptionLabel*>(byName.value(QString::fromUtf8(label)))->Caption();
+    const auto captionOf = [&byName](std::string_view label) {
+        QString caption = qobject_cast<CaptionLabel*>(byName.value(Utf8(label)))->Caption();
         // Plain string tests: a regular expression here would load PCRE2's matcher at start.
         if (caption.endsWith(QLatin1Char(':')) || caption.endsWith(QChar(0xFF1A))) {
             caption.chop(1);
         }
         return caption;
     };
-    longLink_->setAccessibleName(captionOf("标签1"));
-    shortLink_->setAccessibleName(captionOf("标签3"));
-    status_->SetStatusLine(captionOf("标签2"), QStringLiteral("生成或复制短链的结果"));
+    longLink_->setAccessibleName(captionOf(layout::kLongLinkLabel));
+    shortLink_->setAccessibleName(captionOf(layout::kShortLinkLabel));
+    status_->SetStatusLine(captionOf(layout::kStatusLabel), QStringLiteral("生成或复制短链的结果"));
 }
 
 void MainWindow::BindGenerateClick(std::function<void()> routine) {

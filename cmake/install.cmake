@@ -32,7 +32,7 @@ install(FILES ${TARNWICK_DOCS_DIR}/tarnwick.1.gz DESTINATION ${CMAKE_INSTALL_MAN
 install(FILES ${TARNWICK_DOCS_DIR}/changelog.gz ${TARNWICK_PACKAGING_DIR}/copyright
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tarnwick)
 
-# scripts/package: build/tarnwick_1.0.0_amd64.deb.
+# scripts/package: build/tarnwick_<version>_amd64.deb.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME tarnwick)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})

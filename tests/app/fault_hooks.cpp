@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "app/fault_points.h"
+#include "app/layout.h"
 #include "text/runtime_error.h"
 
 namespace tarnwick::fault {
@@ -45,7 +46,7 @@ void RunAction(QWidget* window) {
                 static_cast<void>(std::string(256, 'x'));
             }
         }).detach();
-        window->findChild<QAbstractButton*>(QStringLiteral("按钮1"))->click();
+        window->findChild<QAbstractButton*>(QString::fromUtf8(layout::kGenerateButton))->click();
     }
     if (g_action.startsWith("close")) {
         window->close();

@@ -12,6 +12,7 @@
 #include <QTest>
 #include <memory>
 
+#include "app/layout.h"
 #include "shorten/hosts.h"
 #include "tests/support/provider_simulator.h"
 
@@ -22,10 +23,6 @@
 using namespace tarnwick;
 
 namespace {
-
-// Client-area points inside the controls.
-constexpr int kLongLinkX = 79 + 120, kLongLinkY = 108 + 10, kRadio3X = 102 + 8, kRadio3Y = 46 + 8;
-constexpr int kGenerateX = 211 + 30, kButtonY = 183 + 12, kCopyX = 281 + 30;
 
 // The caller's environment with no proxy or platform settings, and the given names set.
 QProcessEnvironment Environment(std::initializer_list<std::pair<const char*, QString>> changes) {
@@ -120,24 +117,25 @@ class ProcessTest : public QObject {
         QCOMPARE(QByteArray(hint.res_name) + '.' + hint.res_class, QByteArray("tarnwick.tarnwick"));
         XFree(hint.res_name);
         XFree(hint.res_class);
-        const auto click = [&](int x, int y) {
-            PressAndRelease(display.get(), window, ButtonPress, Button1, 0, x, y);
+        const auto click = [&](std::string_view control) {
+            const layout::Point at = layout::CentreInClientArea(control);
+            PressAndRelease(display.get(), window, ButtonPress, Button1, 0, at.x, at.y);
         };
         // The long address is pasted, as a user would; it goes out in code page 936, which is
         // what the simulator decodes and names its link after.
         QGuiApplication::clipboard()->setText(QStringLiteral("http://例.test/文?q=中>~~"));
-        click(kLongLinkX, kLongLinkY);
+        click(layout::kLongLinkBox);
         for (const char* key : {"a", "v"}) {
             PressAndRelease(display.get(), window, KeyPress,
                             XKeysymToKeycode(display.get(), XStringToKeysym(key)), ControlMask);
         }
-        click(kRadio3X, kRadio3Y);
-        click(kGenerateX, kButtonY);
+        click(layout::kRadios[2]);
+        click(layout::kGenerateButton);
         const std::string link = simulator.ShortLinkFor(
             TARNWICK_PROVIDER3_HOST, "http://\xC0\xFD.test/\xCE\xC4?q=\xD6\xD0>~~");
         QVERIFY(QTest::qWaitFor(  // Copy gives the link once the job has put it in its box
             [&] {
-                click(kCopyX, kButtonY);
+                click(layout::kCopyButton);
                 return QGuiApplication::clipboard()->text() == QString::fromStdString(link);
             },
             20000));
@@ -145,7 +143,7 @@ class ProcessTest : public QObject {
         // Closing while a job waits on a service that never answers ends the tool at once.
         simulator.SetFailure(TARNWICK_PROVIDER3_HOST, ProviderSimulator::Failure::kNeverAnswer);
         const std::size_t held = simulator.HeldCount();
-        click(kGenerateX, kButtonY);
+        click(layout::kGenerateButton);
         QTRY_COMPARE_WITH_TIMEOUT(simulator.HeldCount(), held + 1, 20000);
         QElapsedTimer clock;
         clock.start();

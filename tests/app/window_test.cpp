@@ -113,9 +113,9 @@ class WindowTest : public QObject {
         const auto minimiseAndClose = Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint;
         QCOMPARE(window_->windowFlags() & (minimiseAndClose | Qt::WindowMaximizeButtonHint),
                  minimiseAndClose);
-        QCOMPARE(window_->windowTitle(), QStringLiteral("Tarnwick v1.0.0  " TARNWICK_MAKER_HOST));
-        QVERIFY(!QIcon(QStringLiteral(":/DEFAULT_ICON")).isNull() &&
-                !window_->windowIcon().isNull());
+        QCOMPARE(window_->windowTitle(),
+                 QStringLiteral("Tarnwick v" TARNWICK_VERSION "  " TARNWICK_MAKER_HOST));
+        QVERIFY(!window_->windowIcon().isNull());
         QCOMPARE(window_->palette().color(QPalette::Window),
                  window_->palette().color(QPalette::Button));
         QCOMPARE(Find<QLineEdit>("编辑框1")->cursorPosition(), 0);

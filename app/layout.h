@@ -1,0 +1,93 @@
+// MainWindow's layout as data: every control's name, kind, container, place, size and caption.
+// The window is built from it; whatever needs a control's place (a test clicking it) reads it
+// here too.
+#pragma once
+
+#include <array>
+#include <string_view>
+
+#include "shorten/providers.h"
+
+namespace tarnwick::layout {
+
+// The controls the program's routines address.
+inline constexpr std::string_view kLongLinkBox = "编辑框1";
+inline constexpr std::string_view kShortLinkBox = "编辑框2";
+inline constexpr std::string_view kStatusLine = "标签4";
+inline constexpr std::string_view kGenerateButton = "按钮1";
+inline constexpr std::string_view kCopyButton = "按钮2";
+// The labels beside them, whose captions name them to assistive technology.
+inline constexpr std::string_view kLongLinkLabel = "标签1";
+inline constexpr std::string_view kShortLinkLabel = "标签3";
+inline constexpr std::string_view kStatusLabel = "标签2";
+// Radio button n chooses provider n.
+inline constexpr std::array<std::string_view, 3> kRadios{"单选框1", "单选框2", "单选框3"};
+// Tab and Shift+Tab go through these, wrapping at both ends.
+inline constexpr std::array<std::string_view, 7> kFocusOrder{
+    kRadios[0], kLongLinkBox, kShortLinkBox, kGenerateButton, kCopyButton, kRadios[1], kRadios[2]};
+
+enum class Kind { kEditBox, kGroupBox, kLabel, kButton, kRadioBox };
+
+struct ControlSpec {
+    std::string_view name;
+    Kind kind;
+    std::string_view container;  // empty: the window's client area
+    int left;
+    int top;
+    int width;
+    int height;
+    std::string_view caption;
+};
+
+inline constexpr std::string_view kSampleLongLink = "https://www.iana.org/";
+
+constexpr std::string_view RadioCaption(ShortLinkProvider provider) {
+    return Provider(provider).caption;
+}
+
+// In the order in which their containers stack them, topmost first.
+inline constexpr std::array<ControlSpec, 14> kControls{{
+    {"分组框1", Kind::kGroupBox, "", 10, 7, 353, 208, ""},
+    {kStatusLine, Kind::kLabel, "分组框1", 55, 176, 128, 24, ""},
+    {kStatusLabel, Kind::kLabel, "分组框1", 21, 176, 30, 24, "状态："},
+    {kCopyButton, Kind::kButton, "分组框1", 271, 176, 60, 25, "复制"},
+    {kGenerateButton, Kind::kButton, "分组框1", 201, 176, 60, 25, "生成"},
+    {"分组框3", Kind::kGroupBox, "分组框1", 20, 77, 312, 92, "URL"},
+    {kShortLinkBox, Kind::kEditBox, "分组框3", 49, 57, 240, 20, ""},
+    {kLongLinkBox, Kind::kEditBox, "分组框3", 49, 24, 240, 20, kSampleLongLink},
+    {kLongLinkLabel, Kind::kLabel, "分组框3", 13, 24, 31, 24, "长链:"},
+    {kShortLinkLabel, Kind::kLabel, "分组框3", 13, 57, 33, 24, "短链:"},
+    {"分组框2", Kind::kGroupBox, "分组框1", 20, 17, 312, 49, "接口"},
+    {kRadios[2], Kind::kRadioBox, "分组框2", 72, 22, 60, 16,
+     RadioCaption(ShortLinkProvider::kProvider3)},
+    {kRadios[1], Kind::kRadioBox, "分组框2", 147, 22, 58, 16,
+     RadioCaption(ShortLinkProvider::kProvider2)},
+    {kRadios[0], Kind::kRadioBox, "分组框2", 13, 22, 48, 16,
+     RadioCaption(ShortLinkProvider::kProvider1)},
+}};
+
+constexpr const ControlSpec& Control(std::string_view name) {
+    for (const ControlSpec& spec : kControls) {
+        if (spec.name == name) {
+            return spec;
+        }
+    }
+    return kControls[0];
+}
+
+// The centre of a control in the client area: its place plus those of its containers.
+struct Point {
+    int x;
+    int y;
+};
+constexpr Point CentreInClientArea(std::string_view name) {
+    const ControlSpec& spec = Control(name);
+    Point centre{spec.left + spec.width / 2, spec.top + spec.height / 2};
+    for (std::string_view in = spec.container; !in.empty(); in = Control(in).container) {
+        centre.x += Control(in).left;
+        centre.y += Control(in).top;
+    }
+    return centre;
+}
+
+}  // namespace tarnwick::layout
