@@ -3,8 +3,13 @@
 #pragma once
 
 #include <cstddef>
+#include <string_view>
 
 namespace tarnwick {
+
+// The error of a window system that cannot be reached, or a window that cannot be made.
+inline constexpr std::string_view kLoadWindowFailed =
+    "\xD4\xD8\xC8\xEB\xC6\xF4\xB6\xAF\xB4\xB0\xBF\xDA\xCA\xA7\xB0\xDC";  // "载入启动窗口失败"
 
 // First thing in main: routes ReportRuntimeError here, sets memory aside for the report of a
 // failed allocation, and turns Qt's own abort at a failed window-system start into the error

@@ -7,11 +7,8 @@
 
 namespace tarnwick {
 
-// Messages of the fatal errors, code page 936.
 inline constexpr std::string_view kDivideByZeroMessage =
     "\xB2\xBB\xC4\xDC\xC7\xF3\xD3\xE0\xCA\xFD\xD3\xDA\xC1\xE3";  // "不能求余数于零"
-inline constexpr std::string_view kLoadWindowFailed =
-    "\xD4\xD8\xC8\xEB\xC6\xF4\xB6\xAF\xB4\xB0\xBF\xDA\xCA\xA7\xB0\xDC";  // "载入启动窗口失败"
 
 // The composers write into buffer, cut at its end, and return what they wrote: no heap, since
 // the fatal path may run with the heap exhausted.
