@@ -58,7 +58,9 @@ void PreferPlatform() {
     const std::string_view preferred =
         PreferredPlatform(Environment("QT_QPA_PLATFORM"), Environment("DISPLAY"));
     if (!preferred.empty()) {
-        ::setenv("QT_QPA_PLATFORM", std::string(preferred).c_str(), 1);
+        // Before QApplication and before any thread of ours: nothing reads the environment yet.
+        const std::string value(preferred);
+        ::setenv("QT_QPA_PLATFORM", value.c_str(), 1);  // NOLINT(concurrency-mt-unsafe)
     }
 }
 
