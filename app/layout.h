@@ -1,6 +1,5 @@
 // MainWindow's layout as data: every control's name, kind, container, place, size and caption.
-// The window is built from it; whatever needs a control's place (a test clicking it) reads it
-// here too.
+// The window is built from it; whatever needs a control's place reads it here too.
 #pragma once
 
 #include <array>
@@ -73,21 +72,6 @@ constexpr const ControlSpec& Control(std::string_view name) {
         }
     }
     return kControls[0];
-}
-
-// The centre of a control in the client area: its place plus those of its containers.
-struct Point {
-    int x;
-    int y;
-};
-constexpr Point CentreInClientArea(std::string_view name) {
-    const ControlSpec& spec = Control(name);
-    Point centre{spec.left + spec.width / 2, spec.top + spec.height / 2};
-    for (std::string_view in = spec.container; !in.empty(); in = Control(in).container) {
-        centre.x += Control(in).left;
-        centre.y += Control(in).top;
-    }
-    return centre;
 }
 
 }  // namespace tarnwick::layout

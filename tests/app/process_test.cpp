@@ -37,6 +37,16 @@ QProcessEnvironment Environment(std::initializer_list<std::pair<const char*, QSt
     return environment;
 }
 
+// A control's centre in the client area: its place plus those of its containers.
+QPoint CentreInClientArea(std::string_view name) {
+    const layout::ControlSpec& spec = layout::Control(name);
+    QPoint centre(spec.left + spec.width / 2, spec.top + spec.height / 2);
+    for (std::string_view in = spec.container; !in.empty(); in = layout::Control(in).container) {
+        centre += QPoint(layout::Control(in).left, layout::Control(in).top);
+    }
+    return centre;
+}
+
 // A press and its release, as a user at the display gives them. Key and button events share
 // their layout, and the mask of each event type is the bit of its distance from KeyPress.
 void PressAndRelease(Display* display, Window window, int pressType, unsigned detail,
@@ -112,8 +122,8 @@ class ProcessTest : public QObject {
         QVERIFY(QString::fromLatin1(limits.readAll())
                     .contains(QRegularExpression(QStringLiteral("Max open files +64 +64 "))));
         const auto click = [&](std::string_view control) {
-            const layout::Point at = layout::CentreInClientArea(control);
-            PressAndRelease(display.get(), window, ButtonPress, Button1, 0, at.x, at.y);
+            const QPoint at = CentreInClientArea(control);
+            PressAndRelease(display.get(), window, ButtonPress, Button1, 0, at.x(), at.y());
         };
         // The long address is pasted, as a user would; it goes out in code page 936, which is
         // what the simulator decodes and names its link after.
