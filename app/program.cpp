@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QWindow>
 #include <cstddef>
-#include <functional>
 #include <memory>
 #include <new>
 
@@ -26,8 +25,6 @@ struct Program {
     std::unique_ptr<MainWindow> window;
     // Workers may hold the host until the process ends; it is never destroyed.
     std::unique_ptr<WindowShortenHost> host;
-    // Frees AnswerText and ProviderCookies; handed over by the shortening layer.
-    std::function<void()> releaseJobTexts;
     bool loopEntered = false;
 };
 
@@ -56,7 +53,6 @@ void BindEvents(Program& program) {
     window.BindCopyClick([&window] { OnCopyClicked(window); });
     ShortenHost& host = *program.host;
     window.BindGenerateClick([&host] { OnGenerateClicked(host); });
-    program.releaseJobTexts = [] { ProgramShortenJobs().FreeJobTexts(); };
 }
 
 void LoadWindow(Program& program) {
@@ -96,9 +92,7 @@ void FreeJobTexts() {
 #ifdef TARNWICK_FAULT_INJECTION
     fault::NoteExitHandlerRun();
 #endif
-    if (const auto& release = TheProgram().releaseJobTexts) {
-        release();
-    }
+    ProgramShortenJobs().FreeJobTexts();
 }
 
 int StartProgram() {
