@@ -41,15 +41,6 @@ std::string ProviderSimulator::ShortLinkFor(std::string_view host, std::string_v
            std::to_string(std::hash<std::string_view>{}(address) % 1000000007u);
 }
 
-std::string ProviderSimulator::Redirect(std::string_view path) const {
-    const std::lock_guard lock(mutex_);
-    const auto found = addresses_.find(path);
-    if (found == addresses_.end()) {
-        return "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n";
-    }
-    return "HTTP/1.1 302 Found\r\nLocation: " + found->second + "\r\nContent-Length: 0\r\n\r\n";
-}
-
 ProviderSimulator::ProviderSimulator()
     : server_([this](test::Connection& connection, const std::string& request) {
           Respond(connection, request);
@@ -85,10 +76,14 @@ bool ProviderSimulator::WaitUntilHeld(std::size_t count) const {
 
 // Runs on the connection's own thread, so a held request simply waits here.
 void ProviderSimulator::Respond(test::Connection& connection, const std::string& request) {
-    // A link handed out, followed (GET or HEAD): "GET /host/sNNN HTTP/1.1", straight to us.
-    const std::size_t targetAt = request.find(' ') + 1;
-    if (request.compare(targetAt, 1, "/") == 0) {
-        connection.Send(Redirect(request.substr(targetAt, request.find(' ', targetAt) - targetAt)));
+    // A link handed out, followed straight here ("GET /host/sNNN HTTP/1.1", or HEAD).
+    if (const std::size_t at = request.find(' ') + 1; request.compare(at, 1, "/") == 0) {
+        const std::lock_guard lock(mutex_);
+        const auto found =
+            addresses_.find(server_.Url(request.substr(at, request.find(' ', at) - at)));
+        connection.Send(found == addresses_.end()
+                            ? "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n"
+                            : "HTTP/1.1 302 Found\r\nLocation: " + found->second + "\r\n\r\n");
         connection.CloseWrite();
         return;
     }
@@ -107,10 +102,6 @@ void ProviderSimulator::Respond(test::Connection& connection, const std::string&
     const std::string address =
         DecodedAddress(provider, request.substr(valueAt, valueEnd - valueAt));
     const std::string link = ShortLinkFor(host, address);
-    if (!home) {
-        const std::lock_guard lock(mutex_);
-        addresses_[link.substr(server_.Url("").size())] = address;
-    }
     const std::string json =
         (provider == 1 ? R"({"code":0,"short_url":")" : R"({"status":1,"tinyurl":")") +
         TextReplace(link, "/", "\\/") + "\"}";
@@ -120,6 +111,7 @@ void ProviderSimulator::Respond(test::Connection& connection, const std::string&
                                           cookie);
 
     std::unique_lock lock(mutex_);
+    addresses_[link] = address;
     if (!home && failures_[host] == Failure::kNeverAnswer) {
         ++held_;
         changed_.notify_all();

@@ -46,13 +46,11 @@ class ProviderSimulator {
 
   private:
     void Respond(test::Connection& connection, const std::string& request);
-    // The answer to a GET of a link handed out, by its path.
-    std::string Redirect(std::string_view path) const;
 
     mutable std::mutex mutex_;
     mutable std::condition_variable changed_;
-    std::map<std::string, Failure> failures_;                    // by host
-    std::map<std::string, std::string, std::less<>> addresses_;  // by the path of their link
+    std::map<std::string, Failure> failures_;       // by host
+    std::map<std::string, std::string> addresses_;  // by the link handed out for them
     std::size_t held_ = 0;
     std::size_t released_ = 0;  // releases so far; a held request waits for the next one
     bool answerReleased_ = false;
