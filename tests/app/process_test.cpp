@@ -1,7 +1,7 @@
 // The tarnwick executable and its test-only build, run as processes. Under xvfb-run: the
 // executable on an X display, driven as a user would drive it, with the provider simulator as
 // its HTTP proxy and a stand-in clipboard manager; then how the program ends, fault by fault.
-// The window class is the package check's to see, on the installed program.
+// A whole job through the window, and the window class, are the Wayland and package checks'.
 #include <sys/resource.h>
 
 #include <QClipboard>
@@ -125,30 +125,17 @@ class ProcessTest : public QObject {
             const QPoint at = CentreInClientArea(control);
             PressAndRelease(display.get(), window, ButtonPress, Button1, 0, at.x(), at.y());
         };
-        // The long address is pasted, as a user would; it goes out in code page 936, which is
-        // what the simulator decodes and names its link after.
-        QGuiApplication::clipboard()->setText(QStringLiteral("http://例.test/文?q=中>~~"));
-        click(layout::kLongLinkBox);
-        for (const char* key : {"a", "v"}) {
-            PressAndRelease(display.get(), window, KeyPress,
-                            XKeysymToKeycode(display.get(), XStringToKeysym(key)), ControlMask);
-        }
-        click(layout::kRadios[2]);
-        click(layout::kGenerateButton);
-        const std::string link = simulator.ShortLinkFor(
-            TARNWICK_PROVIDER3_HOST, "http://\xC0\xFD.test/\xCE\xC4?q=\xD6\xD0>~~");
-        QVERIFY(QTest::qWaitFor(  // Copy gives the link once the job has put it in its box
-            [&] {
-                click(layout::kCopyButton);
-                return QGuiApplication::clipboard()->text() == QString::fromStdString(link);
-            },
-            20000));
+        // A link typed into the short-link box and copied: what the clipboard manager must keep.
+        click(layout::kShortLinkBox);
+        PressAndRelease(display.get(), window, KeyPress,
+                        XKeysymToKeycode(display.get(), XStringToKeysym("x")), 0);
+        click(layout::kCopyButton);
+        QTRY_COMPARE_WITH_TIMEOUT(QGuiApplication::clipboard()->text(), QStringLiteral("x"), 20000);
 
         // Closing while a job waits on a service that never answers ends the tool at once.
-        simulator.SetFailure(TARNWICK_PROVIDER3_HOST, ProviderSimulator::Failure::kNeverAnswer);
-        const std::size_t held = simulator.HeldCount();
+        simulator.SetFailure(TARNWICK_PROVIDER1_HOST, ProviderSimulator::Failure::kNeverAnswer);
         click(layout::kGenerateButton);
-        QTRY_COMPARE_WITH_TIMEOUT(simulator.HeldCount(), held + 1, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(simulator.HeldCount(), std::size_t{1}, 20000);
         QElapsedTimer clock;
         clock.start();
         // What the frame's close button sends.
@@ -173,7 +160,7 @@ class ProcessTest : public QObject {
         QVERIFY2(clock.elapsed() < 3000, qPrintable(QString::number(clock.elapsed())));
         QCOMPARE(tool.exitStatus(), QProcess::NormalExit);
         QCOMPARE(tool.exitCode(), 0);
-        QCOMPARE(saved, link);
+        QCOMPARE(saved, "x");
     }
 
     // The test-only build does the row's action once its window shows (offscreen); what
