@@ -64,9 +64,6 @@ TEST(ShortenJobs, EachProviderOnTheWireAndOnlyTheLatestClickPublishes) {
     Sim simulator;
     // Set while no other thread runs: libcurl reads the environment on each transfer.
     ::setenv("http_proxy", simulator.ProxyAddress().c_str(), 1);  // NOLINT
-    for (const char* name : {"no_proxy", "NO_PROXY", "all_proxy", "ALL_PROXY"}) {
-        ::unsetenv(name);  // NOLINT(concurrency-mt-unsafe)
-    }
     const std::string hosts[] = {TARNWICK_PROVIDER1_HOST, TARNWICK_PROVIDER2_HOST,
                                  TARNWICK_PROVIDER3_HOST};
     const auto click = [&](int provider, std::string_view address) {

@@ -45,15 +45,6 @@ std::string Unmet(std::string_view text, const Wants& wants) {
     return "";
 }
 
-// The proxy settings of the machine running the tests must not reroute them.
-const bool kProxiesCleared = [] {
-    for (const char* name : {"http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY", "all_proxy",
-                             "ALL_PROXY", "no_proxy", "NO_PROXY"}) {
-        ::unsetenv(name);  // NOLINT(concurrency-mt-unsafe): no request runs yet
-    }
-    return true;
-}();
-
 // "body|status|cookies|headers" of one WebRequest.
 std::string Fetch(std::string_view url, WebRequestArgs args = {}) {
     Text headers = "unset";
