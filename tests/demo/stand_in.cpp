@@ -2,13 +2,12 @@
 // proxy address to reach it at, then serves until its standard input ends (the script that
 // started it closes it, or goes away).
 #include <iostream>
-#include <string>
+#include <limits>
 
 #include "tests/support/provider_simulator.h"
 
 int main() {
     const tarnwick::ProviderSimulator simulator;
     std::cout << simulator.ProxyAddress() << std::endl;
-    for (std::string ignored; std::getline(std::cin, ignored);) {
-    }
+    std::cin.ignore(std::numeric_limits<std::streamsize>::max());  // up to the end
 }
