@@ -1,4 +1,6 @@
-// Text, ByteSet and TextArray: the three value kinds every routine works on.
+// Text, ByteSet and TextArray: the three value kinds every routine works on, and the operations
+// on them. The operations are the system's whole defined set, kept with their exact rules even
+// where only the tests call one today: the routines above are written in their terms.
 #pragma once
 
 #include <cstdint>
