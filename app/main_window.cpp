@@ -29,6 +29,7 @@ constexpr auto kWindowFlags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowT
                               Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                               Qt::WindowCloseButtonHint;
 constexpr const char* kTitle = "Tarnwick v" TARNWICK_VERSION "  " TARNWICK_MAKER_HOST;
+
 QString Utf8(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
@@ -157,23 +158,23 @@ void MainWindow::BuildControls() {
         }
     });
     connect(longLink_, &QLineEdit::textChanged, this, &MainWindow::longLinkChanged);
-    NameForAssistiveTechnology(byName);
+    NameForAssistiveTechnology();
 }
 
 // The labels paint their own text, so Qt cannot pair them with the boxes beside them: each box
 // takes its label's caption as its name, without the colon, and so does the status line.
-void MainWindow::NameForAssistiveTechnology(const QHash<QString, QWidget*>& byName) {
-    const auto captionOf = [&byName](std::string_view label) {
-        QString caption = qobject_cast<CaptionLabel*>(byName.value(Utf8(label)))->Caption();
+void MainWindow::NameForAssistiveTechnology() {
+    const auto captionOf = [](std::string_view label) {
+        QString caption = Utf8(Control(label).caption);
         // Plain string tests: a regular expression here would load PCRE2's matcher at start.
         if (caption.endsWith(QLatin1Char(':')) || caption.endsWith(QChar(0xFF1A))) {
             caption.chop(1);
         }
         return caption;
     };
-    longLink_->setAccessibleName(captionOf(layout::kLongLinkLabel));
-    shortLink_->setAccessibleName(captionOf(layout::kShortLinkLabel));
-    status_->SetStatusLine(captionOf(layout::kStatusLabel), QStringLiteral("生成或复制短链的结果"));
+    longLink_->setAccessibleName(captionOf(kLongLinkLabel));
+    shortLink_->setAccessibleName(captionOf(kShortLinkLabel));
+    status_->SetStatusLine(captionOf(kStatusLabel), QStringLiteral("生成或复制短链的结果"));
 }
 
 void MainWindow::BindGenerateClick(std::function<void()> routine) {

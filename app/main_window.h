@@ -1,7 +1,6 @@
 // MainWindow: the program's only window, with every control at its fixed place.
 #pragma once
 
-#include <QHash>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -47,7 +46,7 @@ class MainWindow final : public QWidget {
 
   private:
     void BuildControls();
-    void NameForAssistiveTechnology(const QHash<QString, QWidget*>& byName);
+    void NameForAssistiveTechnology();
     void MoveFocusInOrder(bool forward);
     void SelectRadio(int index);
     void FitOuterFrame();
