@@ -51,16 +51,16 @@ void WriteAll(const char* bytes, std::size_t length) {
 
 // UTF-8 for the terminal; the code-page bytes themselves when no converter can be had.
 void WriteErrorToStandardError(int code, std::string_view message) {
-    std::array<char, 4096> composed;
+    std::array<char, kRuntimeErrorTextBytes> composed;
     const std::string_view text = ComposeRuntimeErrorText(code, message, composed);
-    std::array<char, 8192> utf8;
+    std::array<char, 2 * kRuntimeErrorTextBytes> utf8;  // two code-page bytes become three at most
     const std::string_view converted = AnsiToUtf8(text, utf8);
     const std::string_view written = converted.empty() ? text : converted;
     WriteAll(written.data(), written.size());
 }
 
 QString ErrorDialogText(int code, std::string_view message) {
-    std::array<char, 4096> composed;
+    std::array<char, kRuntimeErrorTextBytes> composed;
     QString text = QStringFromText(Text(ComposeRuntimeErrorText(code, message, composed)));
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     return text;

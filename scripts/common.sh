@@ -41,6 +41,11 @@ ensure_packages() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
+# project_version BUILD_DIR: the CMake project's version that the build was configured with.
+project_version() {
+    sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$1/CMakeCache.txt" 2>/dev/null
+}
+
 # configure_and_build BUILD_DIR [cmake options...]
 configure_and_build() {
     local dir="$1"

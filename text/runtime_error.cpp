@@ -39,7 +39,7 @@ class Composer {
         return *this << std::string_view(digits.data(),
                                          static_cast<std::size_t>(end - digits.data()));
     }
-    std::string_view Text() const { return {buffer_.data(), used_}; }
+    std::string_view Written() const { return {buffer_.data(), used_}; }
 
   private:
     std::span<char> buffer_;
@@ -47,7 +47,7 @@ class Composer {
 };
 
 void WriteToStandardError(int code, std::string_view message) {
-    std::array<char, 4096> buffer;
+    std::array<char, kRuntimeErrorTextBytes> buffer;
     const std::string_view text = ComposeRuntimeErrorText(code, message, buffer);
     [[maybe_unused]] const auto written = ::write(STDERR_FILENO, text.data(), text.size());
 }
@@ -67,14 +67,14 @@ std::string_view ComposeRuntimeErrorText(int code, std::string_view message,
     if (!message.empty()) {
         text << kMessageLabel << message << "\r\n";
     }
-    return text.Text();
+    return text.Written();
 }
 
 std::string_view ComposeAllocationFailure(std::size_t size, std::span<char> buffer) {
     Composer text(buffer);
     text << kAllocationFailedBefore;
     text.Decimal(size) << kAllocationFailedAfter;
-    return text.Text();
+    return text.Written();
 }
 
 void SetRuntimeErrorReporter(RuntimeErrorReporter reporter) {

@@ -11,7 +11,8 @@ inline constexpr std::string_view kDivideByZeroMessage =
     "\xB2\xBB\xC4\xDC\xC7\xF3\xD3\xE0\xCA\xFD\xD3\xDA\xC1\xE3";  // "不能求余数于零"
 
 // The composers write into buffer, cut at its end, and return what they wrote: no heap, since
-// the fatal path may run with the heap exhausted.
+// the fatal path may run with the heap exhausted. An error text fits in kRuntimeErrorTextBytes.
+inline constexpr std::size_t kRuntimeErrorTextBytes = 4096;
 // The error's text (code 0 = no number), in code page 936.
 std::string_view ComposeRuntimeErrorText(int code, std::string_view message,
                                          std::span<char> buffer);

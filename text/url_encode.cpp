@@ -32,9 +32,9 @@ Text PercentEncode(std::string_view bytes, KeepByte keep) {
 }
 
 Text UrlEncodeUtf8(std::string_view text, bool keepUnreserved, bool toUtf8) {
-    const Text bytes = toUtf8 && !text.empty() ? AnsiToUtf8(text) : Text(text);
-    return PercentEncode(
-        bytes, keepUnreserved ? &IsUnreserved : [](unsigned char) { return false; });
+    const KeepByte keep = keepUnreserved ? &IsUnreserved : [](unsigned char) { return false; };
+    return toUtf8 && !text.empty() ? PercentEncode(AnsiToUtf8(text), keep)
+                                   : PercentEncode(text, keep);
 }
 
 }  // namespace tarnwick

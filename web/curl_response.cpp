@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "text/ascii.h"
+#include "text/find.h"
 #include "web/curl_request.h"
 #include "web/curl_url_rules.h"
 
@@ -81,17 +82,10 @@ Text ResponseHeader(const TextArray& lines, std::string_view name) {
 }
 
 bool LengthsDisagree(const TextArray& lines) {
-    const Text values = ResponseHeader(lines, "Content-Length");
-    std::string_view rest(values);
-    const std::string_view first = TrimOptionalWhitespace(rest.substr(0, rest.find(',')));
-    while (!rest.empty()) {
-        const std::size_t comma = rest.find(',');
-        if (TrimOptionalWhitespace(rest.substr(0, comma)) != first) {
-            return true;
-        }
-        rest = comma == std::string_view::npos ? std::string_view() : rest.substr(comma + 1);
-    }
-    return false;
+    const TextArray values = TextSplit(ResponseHeader(lines, "Content-Length"), ",");
+    return std::any_of(values.begin(), values.end(), [&values](const Text& value) {
+        return TrimOptionalWhitespace(value) != TrimOptionalWhitespace(values.front());
+    });
 }
 
 Text JoinHeaderLines(const TextArray& lines) {

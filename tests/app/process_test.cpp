@@ -9,7 +9,6 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QTest>
 #include <memory>
 
@@ -119,8 +118,7 @@ class ProcessTest : public QObject {
             (XGetInputFocus(display.get(), &window, &revert), window > PointerRoot), 20000);
         QFile limits(QStringLiteral("/proc/%1/limits").arg(tool.processId()));
         QVERIFY(limits.open(QIODevice::ReadOnly));
-        QVERIFY(QString::fromLatin1(limits.readAll())
-                    .contains(QRegularExpression(QStringLiteral("Max open files +64 +64 "))));
+        QVERIFY(QString(limits.readAll()).simplified().contains("Max open files 64 64 "));
         const auto click = [&](std::string_view control) {
             const QPoint at = CentreInClientArea(control);
             PressAndRelease(display.get(), window, ButtonPress, Button1, 0, at.x(), at.y());

@@ -245,10 +245,10 @@ TEST(Wire, RequestsAndAnswersOddHostileAndRedirected) {
          asText, {.headers = gz}},
         {"zlib deflate", coded("deflate", Compress(text, MAX_WBITS)), asText, {.headers = "Accept-Encoding: gzip, deflate"}},
         {"raw deflate", coded("deflate", Compress(text, -MAX_WBITS)), asText, {.headers = "Accept-Encoding: deflate"}},
-        {"offered, not coded", ReplyWith(OkResponse(gzip)), asGzip, {.headers = gz}},
-        {"coded, not offered", coded("gzip", gzip), asGzip},
+        {"offered, not coded", ReplyWith(OkResponse(gzip)), asGzip, {.headers = gz}}, {"coded, not offered", coded("gzip", gzip), asGzip},
         {"x-gzip is gzip", coded("x-gzip", gzip), asText, {.headers = gz}},
-        {"identity", coded("gzip, identity", gzip), asText, {.headers = gz}}, {"two gzip members", coded("gzip", gzip + gzip), {"^" + text + text + "|"}, {.headers = gz}},
+        {"identity", coded("gzip, identity", gzip), asText, {.headers = gz}},
+        {"two gzip members", coded("gzip", gzip + gzip), {"^" + text + text + "|"}, {.headers = gz}},
         {"corrupt", coded("gzip", corrupt), {"^" + corrupt + "|200|"}, {.headers = gz}},
         {"65 MiB once decoded", coded("gzip", bomb), {"^" + bomb + "|200|"}, {.headers = gz}},
         {"followed", routes, {"=done|200|k=v|Content-Length: 4\r\nX-Final: 1"}, {.path = "/start",
@@ -263,8 +263,7 @@ TEST(Wire, RequestsAndAnswersOddHostileAndRedirected) {
         {"308 repeats POST", routes, {"^done|"}, {"/308", post, {"^POST /final "}, 2}},
         {"to another host", routes, {"^elsewhere|200|"}, {.path = "/away", .cookies = "k=v"}},
         {"loop", routes, kFailed, {.path = "/loop", .requests = 1 + 10}},  // ten redirects at most
-        {"to ftp", routes, kFailed, {"/ftp"}},
-        {"to no URL", routes, kFailed, {"/no-url"}},
+        {"to ftp", routes, kFailed, {"/ftp"}}, {"to no URL", routes, kFailed, {"/no-url"}},
     };
     // clang-format on
     std::vector<std::future<std::string>> results;
