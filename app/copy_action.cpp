@@ -1,10 +1,6 @@
 #include "app/copy_action.h"
 
-#include <QClipboard>
-#include <QGuiApplication>
-
-#include "app/main_window.h"
-#include "app/text_boundary.h"
+#include "app/front_end.h"
 
 namespace tarnwick {
 
@@ -15,16 +11,7 @@ constexpr std::string_view kCopySucceeded =
 
 }  // namespace
 
-bool ClipboardSetText(const Text& text) {
-    QClipboard* clipboard = QGuiApplication::clipboard();
-    if (clipboard == nullptr) {
-        return false;
-    }
-    clipboard->setText(QStringFromText(text), QClipboard::Clipboard);
-    return true;
-}
-
-void OnCopyClicked(MainWindow& window) {
+void OnCopyClicked(ProgramWindow& window) {
     const Text link = window.ShortLink();
     ClipboardSetText(link);
     window.SetStatus(Text(kCopySucceeded));

@@ -25,6 +25,15 @@ inline constexpr std::array<std::string_view, 3> kRadios{"单选框1", "单选�
 inline constexpr std::array<std::string_view, 7> kFocusOrder{
     kRadios[0], kLongLinkBox, kShortLinkBox, kGenerateButton, kCopyButton, kRadios[1], kRadios[2]};
 
+// The window's outer size, frame included, in pixels at 96 DPI.
+inline constexpr int kWindowOuterWidth = 380;
+inline constexpr int kWindowOuterHeight = 250;
+// Colours as 0xRRGGBB: captions black on the button face, the status line red, edit boxes
+// black on white.
+inline constexpr unsigned kCaptionColour = 0x000000;
+inline constexpr unsigned kStatusColour = 0xFF0000;
+inline constexpr unsigned kEditBackground = 0xFFFFFF;
+
 enum class Kind { kEditBox, kGroupBox, kLabel, kButton, kRadioBox };
 
 struct ControlSpec {
@@ -65,13 +74,49 @@ inline constexpr std::array<ControlSpec, 14> kControls{{
      RadioCaption(ShortLinkProvider::kProvider1)},
 }};
 
-constexpr const ControlSpec& Control(std::string_view name) {
+namespace detail {
+
+constexpr const ControlSpec* FindControl(std::string_view name) {
     for (const ControlSpec& spec : kControls) {
         if (spec.name == name) {
-            return spec;
+            return &spec;
         }
     }
-    return kControls[0];
+    return nullptr;
+}
+
+}  // namespace detail
+
+// Evaluated while compiling: a name that no control has stops the build.
+consteval const ControlSpec& Control(std::string_view name) {
+    const ControlSpec* spec = detail::FindControl(name);
+    if (spec == nullptr) {
+        throw "no control of that name";
+    }
+    return *spec;
+}
+
+// The control's number among the window's children, for toolkits that address them by number.
+constexpr int ControlId(const ControlSpec& spec) {
+    return 1000 + static_cast<int>(&spec - kControls.data());
+}
+
+struct Rect {
+    int left;
+    int top;
+    int width;
+    int height;
+};
+
+// A control's place in the window's client area: its own plus those of its containers.
+constexpr Rect PlaceInClientArea(const ControlSpec& spec) {
+    Rect place{spec.left, spec.top, spec.width, spec.height};
+    for (const ControlSpec* in = detail::FindControl(spec.container); in != nullptr;
+         in = detail::FindControl(in->container)) {
+        place.left += in->left;
+        place.top += in->top;
+    }
+    return place;
 }
 
 }  // namespace tarnwick::layout

@@ -4,10 +4,15 @@
 #include <cstdlib>
 #include <new>
 
+#include "app/aligned_memory.h"
 #include "app/fatal_error.h"
 #include "app/fault_points.h"
 
 namespace {
+
+// kPlain for the plain forms; any other alignment, even a small one, comes from the aligned
+// pair, since the aligned forms of delete give it back there.
+constexpr std::size_t kPlain = 0;
 
 void* TryAllocate(std::size_t size, std::size_t alignment) {
 #ifdef TARNWICK_FAULT_INJECTION
@@ -18,11 +23,10 @@ void* TryAllocate(std::size_t size, std::size_t alignment) {
     if (size == 0) {
         size = 1;
     }
-    if (alignment <= alignof(std::max_align_t)) {
+    if (alignment == kPlain) {
         return std::malloc(size);
     }
-    void* block = nullptr;
-    return ::posix_memalign(&block, alignment, size) == 0 ? block : nullptr;
+    return tarnwick::AllocateAligned(size, alignment);
 }
 
 void* Allocate(std::size_t size, std::size_t alignment) {
@@ -32,8 +36,6 @@ void* Allocate(std::size_t size, std::size_t alignment) {
     }
     return block;
 }
-
-constexpr std::size_t kPlain = alignof(std::max_align_t);
 
 std::size_t Alignment(std::align_val_t alignment) {
     return static_cast<std::size_t>(alignment);
@@ -80,16 +82,16 @@ void operator delete[](void* block, std::size_t) noexcept {
     std::free(block);
 }
 void operator delete(void* block, std::align_val_t) noexcept {
-    std::free(block);
+    tarnwick::FreeAligned(block);
 }
 void operator delete[](void* block, std::align_val_t) noexcept {
-    std::free(block);
+    tarnwick::FreeAligned(block);
 }
 void operator delete(void* block, std::size_t, std::align_val_t) noexcept {
-    std::free(block);
+    tarnwick::FreeAligned(block);
 }
 void operator delete[](void* block, std::size_t, std::align_val_t) noexcept {
-    std::free(block);
+    tarnwick::FreeAligned(block);
 }
 void operator delete(void* block, const std::nothrow_t&) noexcept {
     std::free(block);
@@ -98,8 +100,8 @@ void operator delete[](void* block, const std::nothrow_t&) noexcept {
     std::free(block);
 }
 void operator delete(void* block, std::align_val_t, const std::nothrow_t&) noexcept {
-    std::free(block);
+    tarnwick::FreeAligned(block);
 }
 void operator delete[](void* block, std::align_val_t, const std::nothrow_t&) noexcept {
-    std::free(block);
+    tarnwick::FreeAligned(block);
 }

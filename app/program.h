@@ -3,8 +3,8 @@
 
 namespace tarnwick {
 
-// GUI thread, once, after QApplication exists: opens MainWindow and runs the message loop
-// until the window is closed. Returns 0; the caller then ends the program with ExitProgram.
+// GUI thread, once, after the toolkit is up: opens MainWindow and runs the message loop until
+// the window is closed. Returns 0; the caller then ends the program with ExitProgram.
 int StartProgram();
 
 // The exit handler: frees the shortening jobs' shared texts.

@@ -1,15 +1,13 @@
 #include "app/runtime.h"
 
-#include <sys/resource.h>
-
-#include <QCoreApplication>
-#include <QMetaObject>
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <thread>
 #include <vector>
+
+#include "app/front_end.h"
 
 namespace tarnwick {
 
@@ -26,14 +24,6 @@ std::vector<ExitHandler>& ExitHandlers() {
 
 void InitRuntime() {
     g_guiThread.store(std::this_thread::get_id());
-}
-
-void RaiseOpenFileLimit() {
-    rlimit limit{};
-    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
-        limit.rlim_cur = limit.rlim_max;
-        ::setrlimit(RLIMIT_NOFILE, &limit);
-    }
 }
 
 bool OnGuiThread() {
@@ -60,10 +50,7 @@ void RunExitHandlers() {
 void ExitProgram(int exitCode) {
     if (!OnGuiThread()) {
         // The handlers belong to the GUI thread: hand the end over and wait for it there.
-        if (QCoreApplication* app = QCoreApplication::instance()) {
-            QMetaObject::invokeMethod(
-                app, [exitCode] { ExitProgram(exitCode); }, Qt::BlockingQueuedConnection);
-        }
+        HandExitToGuiThread(exitCode);
         std::_Exit(exitCode);
     }
     RunExitHandlers();

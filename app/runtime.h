@@ -10,10 +10,6 @@ using ExitHandler = void (*)();
 void InitRuntime();
 bool OnGuiThread();
 
-// Lets the process use as many open descriptors as its hard limit allows: every waiting
-// request holds a connection, and bursts of clicks start many of them.
-void RaiseOpenFileLimit();
-
 // GUI thread. A routine is listed once; registering it again changes nothing.
 void RegisterExitHandler(ExitHandler handler);
 // GUI thread: runs the listed routines in registration order, then empties the list.

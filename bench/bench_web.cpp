@@ -13,7 +13,7 @@
 
 #include "tests/support/raw_server.h"
 #include "web/cookies.h"
-#include "web/http_module.h"
+#include "web/web_access.h"
 #include "web/web_request.h"
 
 namespace tarnwick {

@@ -4,7 +4,7 @@
 
 #include "shorten/shorten_job.h"
 #include "shorten/worker_threads.h"
-#include "web/http_module.h"
+#include "web/web_access.h"
 
 namespace tarnwick {
 

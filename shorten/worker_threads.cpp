@@ -1,9 +1,10 @@
 #include "shorten/worker_threads.h"
 
-#include <new>
 #include <system_error>
 #include <thread>
 #include <utility>
+
+#include "shorten/never_destroyed.h"
 
 namespace tarnwick {
 
@@ -56,9 +57,8 @@ void WorkerThreads::Work(std::function<void()> routine) {
 
 WorkerThreads& ProgramWorkerThreads() {
     // Parked threads wait on it until the process ends, so it is never destroyed.
-    alignas(WorkerThreads) static std::byte storage[sizeof(WorkerThreads)];
-    static WorkerThreads* const threads = ::new (static_cast<void*>(storage)) WorkerThreads(8);
-    return *threads;
+    static NeverDestroyed<WorkerThreads> threads(8);
+    return threads.Get();
 }
 
 }  // namespace tarnwick

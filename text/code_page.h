@@ -18,8 +18,8 @@ ByteSet CodePageToUtf16(std::string_view text, int codePage = kCodePageUtf8);
 // Reads up to the first zero unit; characters the code page lacks become "?".
 Text Utf16ToCodePage(const ByteSet& utf16, int codePage = kCodePageAnsi);
 Text AnsiToUtf8(std::string_view text);
-// The same into buffer, for the fatal path, which may have no heap: empty when no converter can
-// be had, the text is invalid, or the result does not fit.
+// The same into buffer, for the fatal path, which has set memory aside for it: empty when
+// a byte does not decode or the result does not fit.
 std::string_view AnsiToUtf8(std::string_view text, std::span<char> buffer);
 
 }  // namespace tarnwick

@@ -1,7 +1,5 @@
 #include "text/runtime_error.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
 #include <atomic>
@@ -46,13 +44,7 @@ class Composer {
     std::size_t used_ = 0;
 };
 
-void WriteToStandardError(int code, std::string_view message) {
-    std::array<char, kRuntimeErrorTextBytes> buffer;
-    const std::string_view text = ComposeRuntimeErrorText(code, message, buffer);
-    [[maybe_unused]] const auto written = ::write(STDERR_FILENO, text.data(), text.size());
-}
-
-std::atomic<RuntimeErrorReporter> g_reporter{&WriteToStandardError};
+std::atomic<RuntimeErrorReporter> g_reporter{nullptr};
 
 }  // namespace
 
@@ -78,11 +70,13 @@ std::string_view ComposeAllocationFailure(std::size_t size, std::span<char> buff
 }
 
 void SetRuntimeErrorReporter(RuntimeErrorReporter reporter) {
-    g_reporter.store(reporter != nullptr ? reporter : &WriteToStandardError);
+    g_reporter.store(reporter);
 }
 
 void ReportRuntimeError(int code, std::string_view message) {
-    g_reporter.load()(code, message);
+    if (const RuntimeErrorReporter reporter = g_reporter.load()) {
+        reporter(code, message);
+    }
     // A reporter that returns has shown its dialog; the exit handlers must not run.
     std::_Exit(-1);
 }

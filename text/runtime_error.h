@@ -1,4 +1,4 @@
-// The one fatal path of the program: a dialog (or standard error) and exit code -1.
+// The one fatal path of the program: its texts, and the end with exit code -1.
 #pragma once
 
 #include <cstddef>
@@ -19,8 +19,8 @@ std::string_view ComposeRuntimeErrorText(int code, std::string_view message,
 // "分配 %d 字节内存失败!" for size.
 std::string_view ComposeAllocationFailure(std::size_t size, std::span<char> buffer);
 
-// Shows the error and ends the process; never returns. Until the window layer installs
-// its own reporter, the text goes to standard error.
+// Shows the error through the reporter that the window layer installs (none: nothing is shown)
+// and ends the process with -1; never returns.
 using RuntimeErrorReporter = void (*)(int code, std::string_view message);
 void SetRuntimeErrorReporter(RuntimeErrorReporter reporter);
 [[noreturn]] void ReportRuntimeError(int code, std::string_view message);

@@ -4,22 +4,25 @@ namespace tarnwick {
 
 namespace {
 
-thread_local int comDepth = 0;
+thread_local int t_comDepth = 0;
 
 }  // namespace
 
-long CoInitialize() {
-    return comDepth++ == 0 ? 0 : 1;
-}
-
-void CoUninitialize() {
-    if (comDepth > 0) {
-        --comDepth;
+ComScope::ComScope() : entered_(EnterSystemCom()) {
+    if (entered_) {
+        ++t_comDepth;
     }
 }
 
-int ComInitDepth() {
-    return comDepth;
+ComScope::~ComScope() {
+    if (entered_) {
+        --t_comDepth;
+        LeaveSystemCom();
+    }
+}
+
+bool ComHeldOnThisThread() {
+    return t_comDepth > 0;
 }
 
 }  // namespace tarnwick

@@ -1,14 +1,27 @@
-// There is no COM here; the pairing of initialise and uninitialise is kept per thread so that
-// every web request can be seen to balance its calls.
+// COM for the calling thread, held for a scope: every WebRequest enters one before it makes or
+// touches an object and leaves it on every path out. Where the system has no COM the holding is
+// still kept per thread, and objects are made only inside a scope, as COM's are.
 #pragma once
 
 namespace tarnwick {
 
-// Results as COM gives them: 0 for the first initialisation on a thread, 1 for a repeated one.
-long CoInitialize();
-void CoUninitialize();
+class ComScope {
+  public:
+    ComScope();
+    ~ComScope();
+    ComScope(const ComScope&) = delete;
+    ComScope& operator=(const ComScope&) = delete;
 
-// How many initialisations the calling thread holds; 0 when balanced.
-int ComInitDepth();
+  private:
+    bool entered_;
+};
+
+// True while the calling thread is inside a ComScope that the system accepted.
+bool ComHeldOnThisThread();
+
+// The system's side of a scope, one file per platform: true when the thread was initialised
+// (and so must be uninitialised once).
+bool EnterSystemCom();
+void LeaveSystemCom();
 
 }  // namespace tarnwick

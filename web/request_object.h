@@ -62,17 +62,12 @@ class RequestObject {
 using RequestObjectRef = std::shared_ptr<RequestObject>;
 
 // Creates an object from a ProgID; false (and object left empty) for any ProgID but
-// kRequestObjectProgId, or when the object cannot be made. The object gets the calling
-// thread's abandon check.
+// kRequestObjectProgId, outside a ComScope, or when the object cannot be made. The object gets
+// the calling thread's abandon check.
 bool ObjectCreate(RequestObjectRef& object, std::string_view progId);
 // object becomes a new reference to source's object.
 void ObjectAssign(RequestObjectRef& object, const RequestObjectRef& source);
 // Drops the reference and empties the variable.
 void ObjectRelease(RequestObjectRef& object);
-
-// Lets tests stand another object in for every ObjectCreate; nullptr restores the real one.
-// Returns the factory that was set before.
-using RequestObjectFactory = RequestObjectRef (*)(std::string_view progId);
-RequestObjectFactory SetRequestObjectFactory(RequestObjectFactory factory);
 
 }  // namespace tarnwick

@@ -23,15 +23,6 @@ constexpr int kBasicProxyAuth = 1;
 constexpr int kIgnoredCertificateErrors =
     kIgnoreUnknownCa | kIgnoreWrongUsage | kIgnoreWrongHostName | kIgnoreInvalidDate;  // 0x3300
 
-// Pairs the per-thread initialisation with its release on every path out of a request.
-class ComScope {
-  public:
-    ComScope() { CoInitialize(); }
-    ~ComScope() { CoUninitialize(); }
-    ComScope(const ComScope&) = delete;
-    ComScope& operator=(const ComScope&) = delete;
-};
-
 // What an empty object reference does: refuses every call and reads as empty.
 class NoRequestObject final : public RequestObject {
   public:
@@ -66,26 +57,22 @@ void HandOverHeaders(RequestObject& object, const Text& headers) {
     }
 }
 
-}  // namespace
+int MethodNumber(int method) {
+    return (method < 0 || method >= static_cast<int>(kMethodNames.size())) ? kGetMethod : method;
+}
 
-ByteSet WebRequest(std::string_view url, const WebRequestArgs& args) {
-    const bool mergeCookies = args.mergeCookies.value_or(true);
-    const ComScope com;
-    const int method = (args.method < 0 || args.method >= static_cast<int>(kMethodNames.size()))
-                           ? kGetMethod
-                           : args.method;
-
-    RequestObjectRef reference;
+// The caller's object, or a new one of our own; false when none could be made.
+bool TakeObject(const WebRequestArgs& args, RequestObjectRef& reference) {
     if (args.requestObject == nullptr) {
-        if (!ObjectCreate(reference, kRequestObjectProgId)) {
-            return {};
-        }
-    } else {
-        ObjectAssign(reference, *args.requestObject);
+        return ObjectCreate(reference, kRequestObjectProgId);
     }
-    NoRequestObject none;
-    RequestObject& object = reference ? *reference : none;
+    ObjectAssign(reference, *args.requestObject);
+    return true;
+}
 
+// Time-outs, proxy, the opening of the request and its options.
+void OpenRequest(RequestObject& object, std::string_view url, int method,
+                 const WebRequestArgs& args) {
     if (args.timeoutSeconds != kKeepObjectTimeouts) {
         const int timeout = TimeoutMs(args.timeoutSeconds);
         object.SetTimeouts(timeout, timeout, timeout, timeout);
@@ -104,7 +91,11 @@ ByteSet WebRequest(std::string_view url, const WebRequestArgs& args) {
         object.Option(kOptionEnableRedirects, 0);
     }
     object.Option(kOptionSslErrorIgnoreFlags, kIgnoredCertificateErrors);
+}
 
+// The completed header lines (written back to the caller), the cookies, then the body.
+void SendRequest(RequestObject& object, std::string_view url, int method,
+                 const WebRequestArgs& args) {
     Text headers = args.headers != nullptr ? *args.headers : Text();
     CompleteRequestHeaders(headers, url, method == kPostMethod);
     if (args.headers != nullptr) {
@@ -114,15 +105,15 @@ ByteSet WebRequest(std::string_view url, const WebRequestArgs& args) {
         object.SetRequestHeader("Cookie", *args.sendCookies);
     }
     HandOverHeaders(object, headers);
-
     if (args.bodyBytes.empty()) {
         object.Send(std::string_view(args.bodyText));
     } else {
         object.Send(args.bodyBytes);
     }
-    // An object of our own is released below: its body is taken, not copied.
-    ByteSet body =
-        args.requestObject == nullptr ? object.TakeResponseBody() : object.ResponseBody();
+}
+
+// The answer's headers, status and cookies into the caller's variables.
+void StoreAnswer(RequestObject& object, const WebRequestArgs& args) {
     const Text responseHeaders = object.GetAllResponseHeaders();
     const int status = object.Status();
     if (args.responseHeaders != nullptr) {
@@ -131,16 +122,34 @@ ByteSet WebRequest(std::string_view url, const WebRequestArgs& args) {
     if (args.status != nullptr) {
         *args.status = status;
     }
-
     // Built apart and stored last, so that a caller may bind both cookie arguments to one
     // variable: the cookies it sent are read before anything is written back.
     Text received = CollectSetCookies(responseHeaders);
-    if (mergeCookies && args.sendCookies != nullptr) {
+    if (args.mergeCookies.value_or(true) && args.sendCookies != nullptr) {
         received = MergeCookies(*args.sendCookies, received);
     }
     if (args.receivedCookies != nullptr) {
         *args.receivedCookies = received;
     }
+}
+
+}  // namespace
+
+ByteSet WebRequest(std::string_view url, const WebRequestArgs& args) {
+    const ComScope com;
+    const int method = MethodNumber(args.method);
+    RequestObjectRef reference;
+    if (!TakeObject(args, reference)) {
+        return {};
+    }
+    NoRequestObject none;
+    RequestObject& object = reference ? *reference : none;
+    OpenRequest(object, url, method, args);
+    SendRequest(object, url, method, args);
+    // An object of our own is released below: its body is taken, not copied.
+    ByteSet body =
+        args.requestObject == nullptr ? object.TakeResponseBody() : object.ResponseBody();
+    StoreAnswer(object, args);
     ObjectRelease(reference);
     return body;
 }

@@ -9,7 +9,7 @@ set -euo pipefail
 BUILD="$(realpath "$1")"
 RUNS="${RUNS:-15}"
 PROBE="$BUILD/bench/startup/libtarnwick_startup_probe.so"
-MINIMAL="$BUILD/bench/startup/tarnwick_minimal_window"
+MINIMAL="$BUILD/bin/tarnwick_minimal_window"
 
 if [ "${2:-}" != "--inside-xvfb" ]; then
     exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$BUILD" --inside-xvfb
@@ -34,11 +34,11 @@ median() { sort -n "$1" | awk '{v[NR] = $1} END {print v[int((NR + 1) / 2)]}'; }
 
 for run in $(seq 0 "$RUNS"); do
     if [ $((run % 2)) -eq 0 ]; then
-        once tarnwick "$BUILD/app/tarnwick"
+        once tarnwick "$BUILD/bin/tarnwick"
         once minimal "$MINIMAL"
     else
         once minimal "$MINIMAL"
-        once tarnwick "$BUILD/app/tarnwick"
+        once tarnwick "$BUILD/bin/tarnwick"
     fi
     if [ "$run" -eq 0 ]; then # the first round only warms the file cache
         rm -f "$WORK"/*.us "$WORK"/*.kb

@@ -12,12 +12,12 @@
 #include <cstdlib>
 #include <utility>
 
-#include "app/main_window.h"
-#include "app/window_shorten_host.h"
+#include "app/qt/main_window.h"
+#include "app/qt/window_shorten_host.h"
 #include "shorten/hosts.h"
 #include "shorten/shorten_job.h"
 #include "tests/support/provider_simulator.h"
-#include "web/http_module.h"
+#include "web/web_access.h"
 
 using namespace tarnwick;
 

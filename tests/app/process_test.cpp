@@ -36,14 +36,9 @@ QProcessEnvironment Environment(std::initializer_list<std::pair<const char*, QSt
     return environment;
 }
 
-// A control's centre in the client area: its place plus those of its containers.
-QPoint CentreInClientArea(std::string_view name) {
-    const layout::ControlSpec& spec = layout::Control(name);
-    QPoint centre(spec.left + spec.width / 2, spec.top + spec.height / 2);
-    for (std::string_view in = spec.container; !in.empty(); in = layout::Control(in).container) {
-        centre += QPoint(layout::Control(in).left, layout::Control(in).top);
-    }
-    return centre;
+QPoint CentreInClientArea(const layout::ControlSpec& spec) {
+    const layout::Rect place = layout::PlaceInClientArea(spec);
+    return {place.left + place.width / 2, place.top + place.height / 2};
 }
 
 // A press and its release, as a user at the display gives them. Key and button events share
@@ -119,20 +114,20 @@ class ProcessTest : public QObject {
         QFile limits(QStringLiteral("/proc/%1/limits").arg(tool.processId()));
         QVERIFY(limits.open(QIODevice::ReadOnly));
         QVERIFY(QString(limits.readAll()).simplified().contains("Max open files 64 64 "));
-        const auto click = [&](std::string_view control) {
+        const auto click = [&](const layout::ControlSpec& control) {
             const QPoint at = CentreInClientArea(control);
             PressAndRelease(display.get(), window, ButtonPress, Button1, 0, at.x(), at.y());
         };
         // A link typed into the short-link box and copied: what the clipboard manager must keep.
-        click(layout::kShortLinkBox);
+        click(layout::Control(layout::kShortLinkBox));
         PressAndRelease(display.get(), window, KeyPress,
                         XKeysymToKeycode(display.get(), XStringToKeysym("x")), 0);
-        click(layout::kCopyButton);
+        click(layout::Control(layout::kCopyButton));
         QTRY_COMPARE_WITH_TIMEOUT(QGuiApplication::clipboard()->text(), QStringLiteral("x"), 20000);
 
         // Closing while a job waits on a service that never answers ends the tool at once.
         simulator.SetFailure(TARNWICK_PROVIDER1_HOST, ProviderSimulator::Failure::kNeverAnswer);
-        click(layout::kGenerateButton);
+        click(layout::Control(layout::kGenerateButton));
         QTRY_COMPARE_WITH_TIMEOUT(simulator.HeldCount(), std::size_t{1}, 20000);
         QElapsedTimer clock;
         clock.start();

@@ -11,12 +11,12 @@
 #include <memory>
 #include <thread>
 
-#include "app/caption_label.h"
 #include "app/copy_action.h"
-#include "app/main_window.h"
-#include "app/text_boundary.h"
-#include "app/window_shorten_host.h"
-#include "app/window_system.h"
+#include "app/qt/caption_label.h"
+#include "app/qt/main_window.h"
+#include "app/qt/text_boundary.h"
+#include "app/qt/window_shorten_host.h"
+#include "app/qt/window_system.h"
 #include "shorten/hosts.h"
 
 using namespace tarnwick;

@@ -1,4 +1,4 @@
-#include "web/http_module.h"
+#include "web/curl/module.h"
 
 #include <gtest/gtest.h>
 

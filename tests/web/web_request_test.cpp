@@ -6,6 +6,7 @@
 
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "web/com.h"
@@ -42,7 +43,7 @@ class RecordingObject final : public RequestObject {
     template <typename... Args>
     bool Log(std::string_view name, const Args&... args) {
         std::ostringstream call;
-        call << (ComInitDepth() == 1 ? "" : "!") << name << '(';
+        call << (ComHeldOnThisThread() ? "" : "!") << name << '(';
         [[maybe_unused]] const char* separator = "";
         ((call << separator << args, separator = ","), ...);
         trace += call.str() + ")|";
@@ -87,10 +88,7 @@ TEST(WebRequest, CallsOnTheObjectAndWhatComesBack) {
         EXPECT_EQ(trace.find('!'), std::string::npos) << trace;
         EXPECT_EQ(object.use_count(), 2);  // the call's own reference is gone
     }
-    EXPECT_EQ(ComInitDepth(), 0);
-    // A release without a hold leaves nothing to release later.
-    CoUninitialize();
-    EXPECT_EQ(ComInitDepth(), 0);
+    EXPECT_FALSE(ComHeldOnThisThread());
 }
 
 TEST(WebRequest, CreationFailureAndEmptyObjectsGiveEmptyResults) {
@@ -102,18 +100,17 @@ TEST(WebRequest, CreationFailureAndEmptyObjectsGiveEmptyResults) {
                         .headers = &headers,
                         .responseHeaders = &responseHeaders,
                         .status = &status};
-    SetRequestObjectFactory([](std::string_view) { return RequestObjectRef(); });
-    EXPECT_TRUE(WebRequest(kUrl, args).empty());
-    SetRequestObjectFactory(nullptr);
-    EXPECT_EQ(headers + received + responseHeaders + std::to_string(status), "X: 1rh7");
-    EXPECT_EQ(ComInitDepth(), 0);
     // A given reference that holds no object: every call is refused and every read is empty.
     const RequestObjectRef empty;
     args.requestObject = &empty;
     EXPECT_TRUE(WebRequest(kUrl, args).empty());
     EXPECT_EQ(received + responseHeaders + std::to_string(status), "0");
+    // Another ProgID, or a thread outside COM: no object.
+    const ComScope com;
     RequestObjectRef object;
     EXPECT_FALSE(ObjectCreate(object, "MSXML2.XMLHTTP") || object);
+    EXPECT_TRUE(ObjectCreate(object, "winhttp.winhttprequest.5.1") && object);
+    std::thread([&object] { EXPECT_FALSE(ObjectCreate(object, kRequestObjectProgId)); }).join();
 }
 
 }  // namespace

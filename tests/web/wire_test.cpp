@@ -12,7 +12,8 @@
 #include <vector>
 
 #include "tests/support/raw_server.h"
-#include "web/curl_request.h"
+#include "web/com.h"
+#include "web/curl/request.h"
 #include "web/transfer_abandon.h"
 #include "web/web_request.h"
 
@@ -81,6 +82,7 @@ std::string Compress(std::string_view data, int windowBits = 16 + MAX_WBITS) {
 }
 
 RequestObjectRef NewObject() {
+    const ComScope com;
     RequestObjectRef object;
     EXPECT_TRUE(ObjectCreate(object, kRequestObjectProgId));
     object->SetTimeouts(5000, 5000, 5000, 5000);

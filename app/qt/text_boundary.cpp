@@ -1,4 +1,4 @@
-#include "app/text_boundary.h"
+#include "app/qt/text_boundary.h"
 
 #include <algorithm>
 

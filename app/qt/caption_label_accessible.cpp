@@ -5,7 +5,7 @@
 #include <QAccessibleWidget>
 #include <QFontMetrics>
 
-#include "app/caption_label.h"
+#include "app/qt/caption_label.h"
 
 namespace tarnwick {
 

@@ -1,9 +1,9 @@
-#include "web/http_module.h"
+#include "web/curl/module.h"
+#include "web/web_access.h"
 
 #include <dlfcn.h>
 
 #include <filesystem>
-#include <string>
 #include <system_error>
 
 namespace tarnwick {
@@ -16,14 +16,11 @@ std::filesystem::path ProgramFile() {
     return std::filesystem::read_symlink("/proc/self/exe", error);
 }
 
+// The build tree lays out its programs and the module as an installation does, so one relative
+// path serves both, and neither looks anywhere but beside itself: an installed program never
+// reaches into a build tree, and nothing absolute about the build machine is compiled in.
 std::filesystem::path ProgramModulePath() {
     const std::filesystem::path program = ProgramFile();
-    // A program run from the build tree takes the module built beside it; an installed one
-    // never looks there, so a stray build tree cannot slip code into it.
-    const std::string buildTree = TARNWICK_BUILD_TREE "/";
-    if (program.native().starts_with(buildTree)) {
-        return TARNWICK_HTTP_MODULE_IN_BUILD_TREE;
-    }
     if (program.empty()) {
         return {};
     }
@@ -60,6 +57,12 @@ void PrepareWebAccess() {
     if (const HttpModuleEntry* module = ProgramHttpModule()) {
         module->prepareWebAccess();
     }
+}
+
+RequestObjectRef CreateSystemRequestObject() {
+    // The HTTP client is loaded with the first object; without it there is no object.
+    const HttpModuleEntry* const module = ProgramHttpModule();
+    return module != nullptr ? module->makeRequest() : nullptr;
 }
 
 }  // namespace tarnwick

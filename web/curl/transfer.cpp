@@ -1,13 +1,13 @@
-#include "web/curl_transfer.h"
+#include "web/curl/transfer.h"
 
 #include <algorithm>
 #include <climits>
 #include <string>
 
 #include "text/ascii.h"
-#include "web/curl_request.h"
-#include "web/curl_tls.h"
-#include "web/curl_url_rules.h"
+#include "web/curl/request.h"
+#include "web/curl/tls.h"
+#include "web/curl/url_rules.h"
 
 namespace tarnwick::curl {
 

@@ -1,4 +1,4 @@
-#include "app/clipboard_handover.h"
+#include "app/qt/clipboard_handover.h"
 
 #include <QAbstractNativeEventFilter>
 #include <QClipboard>

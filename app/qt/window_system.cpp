@@ -1,4 +1,4 @@
-#include "app/window_system.h"
+#include "app/qt/window_system.h"
 
 #include <cstdlib>
 #include <string>

@@ -1,6 +1,6 @@
 // The one symbol the HTTP module exports; everything else in it stays private to it.
-#include "web/curl_request.h"
-#include "web/http_module.h"
+#include "web/curl/module.h"
+#include "web/curl/request.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "web/curl_response.h"
+#include "web/curl/response.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -6,8 +6,8 @@
 
 #include "text/ascii.h"
 #include "text/find.h"
-#include "web/curl_request.h"
-#include "web/curl_url_rules.h"
+#include "web/curl/request.h"
+#include "web/curl/url_rules.h"
 
 namespace tarnwick::curl {
 

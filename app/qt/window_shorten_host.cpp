@@ -1,9 +1,9 @@
-#include "app/window_shorten_host.h"
+#include "app/qt/window_shorten_host.h"
 
 #include <QCoreApplication>
 #include <QMetaObject>
 
-#include "app/text_boundary.h"
+#include "app/qt/text_boundary.h"
 
 namespace tarnwick {
 

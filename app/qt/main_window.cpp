@@ -1,4 +1,4 @@
-#include "app/main_window.h"
+#include "app/qt/main_window.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -15,8 +15,8 @@
 #include <string_view>
 
 #include "app/layout.h"
-#include "app/tarnwick_icon.xpm"
-#include "app/text_boundary.h"
+#include "app/qt/tarnwick_icon.xpm"
+#include "app/qt/text_boundary.h"
 #include "shorten/hosts.h"
 
 namespace tarnwick {
@@ -55,8 +55,8 @@ QWidget* CreateControl(const ControlSpec& spec, QWidget* container) {
         case Kind::kEditBox: {
             auto* edit = new QLineEdit(caption, container);
             QPalette colours = edit->palette();
-            colours.setColor(QPalette::Base, Qt::white);
-            colours.setColor(QPalette::Text, Qt::black);
+            colours.setColor(QPalette::Base, QColor::fromRgb(kEditBackground));
+            colours.setColor(QPalette::Text, QColor::fromRgb(kCaptionColour));
             // Qt drops the selection when focus moves on; this hides it while the whole
             // window is inactive too.
             colours.setColor(QPalette::Inactive, QPalette::Highlight, Qt::white);
@@ -72,9 +72,9 @@ QWidget* CreateControl(const ControlSpec& spec, QWidget* container) {
             control = new QGroupBox(caption, container);
             break;
         case Kind::kLabel:
-            control =
-                new CaptionLabel(container, caption,
-                                 spec.name == kStatusLine ? QColor(255, 0, 0) : QColor(Qt::black));
+            control = new CaptionLabel(
+                container, caption,
+                QColor::fromRgb(spec.name == kStatusLine ? kStatusColour : kCaptionColour));
             break;
         case Kind::kButton: {
             auto* button = new QPushButton(caption, container);
@@ -164,17 +164,18 @@ void MainWindow::BuildControls() {
 // The labels paint their own text, so Qt cannot pair them with the boxes beside them: each box
 // takes its label's caption as its name, without the colon, and so does the status line.
 void MainWindow::NameForAssistiveTechnology() {
-    const auto captionOf = [](std::string_view label) {
-        QString caption = Utf8(Control(label).caption);
+    const auto captionOf = [](const ControlSpec& label) {
+        QString caption = Utf8(label.caption);
         // Plain string tests: a regular expression here would load PCRE2's matcher at start.
         if (caption.endsWith(QLatin1Char(':')) || caption.endsWith(QChar(0xFF1A))) {
             caption.chop(1);
         }
         return caption;
     };
-    longLink_->setAccessibleName(captionOf(kLongLinkLabel));
-    shortLink_->setAccessibleName(captionOf(kShortLinkLabel));
-    status_->SetStatusLine(captionOf(kStatusLabel), QStringLiteral("生成或复制短链的结果"));
+    longLink_->setAccessibleName(captionOf(Control(kLongLinkLabel)));
+    shortLink_->setAccessibleName(captionOf(Control(kShortLinkLabel)));
+    status_->SetStatusLine(captionOf(Control(kStatusLabel)),
+                           QStringLiteral("生成或复制短链的结果"));
 }
 
 void MainWindow::BindGenerateClick(std::function<void()> routine) {

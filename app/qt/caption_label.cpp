@@ -1,4 +1,4 @@
-#include "app/caption_label.h"
+#include "app/qt/caption_label.h"
 
 #include <QAccessible>
 #include <QFontMetrics>

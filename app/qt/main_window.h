@@ -9,15 +9,13 @@
 #include <functional>
 #include <vector>
 
-#include "app/caption_label.h"
+#include "app/front_end.h"
+#include "app/qt/caption_label.h"
 #include "text/values.h"
 
 namespace tarnwick {
 
-inline constexpr int kWindowOuterWidth = 380;
-inline constexpr int kWindowOuterHeight = 250;
-
-class MainWindow final : public QWidget {
+class MainWindow final : public QWidget, public ProgramWindow {
     Q_OBJECT
 
   public:
@@ -28,9 +26,9 @@ class MainWindow final : public QWidget {
     void BindCopyClick(std::function<void()> routine);
 
     Text LongLink() const;
-    Text ShortLink() const;
+    Text ShortLink() const override;
     void SetShortLink(const Text& link);
-    void SetStatus(const Text& caption);
+    void SetStatus(const Text& caption) override;
     // 1 to 3 after the selected radio button, 0 when none is selected.
     int SelectedProvider() const;
 

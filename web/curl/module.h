@@ -27,13 +27,8 @@ using HttpModuleEntryPoint = const HttpModuleEntry* (*)();
 // this build. A loaded module is never unloaded: its objects may outlive any caller.
 const HttpModuleEntry* LoadHttpModule(const char* path);
 
-// The program's own module, looked for once: beside an installed program in its library
-// directory, or in the build tree for programs run from there. nullptr when it is missing.
+// The program's own module, looked for once at the same place relative to the program, in the
+// build tree as where it is installed. nullptr when it is missing.
 const HttpModuleEntry* ProgramHttpModule();
-
-// The process-wide set-up of the HTTP client, which loads it: safe to call from any thread, any
-// number of times; ObjectCreate does it too. The program calls it at the first Generate click,
-// before that click's worker runs.
-void PrepareWebAccess();
 
 }  // namespace tarnwick

@@ -1,4 +1,4 @@
-#include "web/curl_request.h"
+#include "web/curl/request.h"
 
 #include <curl/curl.h>
 
@@ -12,11 +12,11 @@
 
 #include "text/ascii.h"
 #include "text/code_page.h"
-#include "web/content_decoding.h"
-#include "web/curl_response.h"
-#include "web/curl_tls.h"
-#include "web/curl_transfer.h"
-#include "web/curl_url_rules.h"
+#include "web/curl/content_decoding.h"
+#include "web/curl/response.h"
+#include "web/curl/tls.h"
+#include "web/curl/transfer.h"
+#include "web/curl/url_rules.h"
 #include "web/transfer_abandon.h"
 
 namespace tarnwick {

@@ -4,7 +4,7 @@
 #include <QPointer>
 #include <mutex>
 
-#include "app/main_window.h"
+#include "app/qt/main_window.h"
 #include "shorten/shorten_host.h"
 
 namespace tarnwick {

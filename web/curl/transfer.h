@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "text/values.h"
-#include "web/curl_response.h"
+#include "web/curl/response.h"
 #include "web/request_object.h"
 #include "web/transfer_abandon.h"
 

@@ -1,4 +1,4 @@
-#include "web/curl_url_rules.h"
+#include "web/curl/url_rules.h"
 
 #include <curl/curl.h>
 

@@ -1,4 +1,4 @@
-#include "web/curl_tls.h"
+#include "web/curl/tls.h"
 
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
