@@ -1,6 +1,7 @@
 #include "text/values.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 
 #include "text/ascii.h"
@@ -62,7 +63,8 @@ ByteSet ByteSetMid(const ByteSet& bytes, int start, int n) {
     if (count == 0) {
         return {};
     }
-    return ByteSet(bytes.begin() + offset, bytes.begin() + offset + count);
+    const auto first = bytes.begin() + static_cast<std::ptrdiff_t>(offset);
+    return ByteSet(first, first + static_cast<std::ptrdiff_t>(count));
 }
 
 ByteSet ZeroByteSet(int n) {

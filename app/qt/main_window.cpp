@@ -17,7 +17,6 @@
 #include "app/layout.h"
 #include "app/qt/tarnwick_icon.xpm"
 #include "app/qt/text_boundary.h"
-#include "shorten/hosts.h"
 
 namespace tarnwick {
 
@@ -28,7 +27,6 @@ using namespace layout;
 constexpr auto kWindowFlags = Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                               Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                               Qt::WindowCloseButtonHint;
-constexpr const char* kTitle = "Tarnwick v" TARNWICK_VERSION "  " TARNWICK_MAKER_HOST;
 
 QString Utf8(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -49,7 +47,7 @@ QString StyleSheet() {
 }
 
 QWidget* CreateControl(const ControlSpec& spec, QWidget* container) {
-    const QString caption = Utf8(spec.caption);
+    const QString caption = QStringFromText(spec.caption);
     QWidget* control = nullptr;
     switch (spec.kind) {
         case Kind::kEditBox: {
@@ -165,7 +163,7 @@ void MainWindow::BuildControls() {
 // takes its label's caption as its name, without the colon, and so does the status line.
 void MainWindow::NameForAssistiveTechnology() {
     const auto captionOf = [](const ControlSpec& label) {
-        QString caption = Utf8(label.caption);
+        QString caption = QStringFromText(label.caption);
         // Plain string tests: a regular expression here would load PCRE2's matcher at start.
         if (caption.endsWith(QLatin1Char(':')) || caption.endsWith(QChar(0xFF1A))) {
             caption.chop(1);

@@ -1,0 +1,79 @@
+#include "app/win32/window_shorten_host.h"
+
+#include <utility>
+
+namespace tarnwick {
+
+WindowShortenHost::WindowShortenHost(MainWindow& window)
+    : window_(&window), target_(window.Handle()), longLink_(window.LongLink()) {
+    // Workers never read the control itself; they get the copy kept here.
+    window.BindLongLinkChange([this](Text text) {
+        const std::lock_guard lock(mutex_);
+        longLink_.swap(text);
+    });
+    window.BindPostedMessage([this](WPARAM number) { RunPosted(number); });
+    window.BindDestroyed([this] { WindowGone(); });
+}
+
+Text WindowShortenHost::LongLinkSnapshot() const {
+    const std::lock_guard lock(mutex_);
+    return longLink_;
+}
+
+// The message carries the result's number only; the result waits here until the GUI thread
+// takes it, and is dropped with the rest once the window is gone.
+void WindowShortenHost::PostToGui(std::function<void()> task) {
+    if (!task) {
+        return;
+    }
+    const std::lock_guard lock(mutex_);
+    if (target_ == nullptr) {
+        return;
+    }
+    const auto number = static_cast<WPARAM>(++posted_);
+    waiting_.emplace(number, std::move(task));
+    if (!::PostMessageW(target_, MainWindow::kPostedMessage, number, 0)) {
+        waiting_.erase(number);
+    }
+}
+
+void WindowShortenHost::RunPosted(WPARAM number) {
+    std::function<void()> task;
+    {
+        const std::lock_guard lock(mutex_);
+        const auto found = waiting_.find(number);
+        if (found == waiting_.end()) {
+            return;
+        }
+        task = std::move(found->second);
+        waiting_.erase(found);
+    }
+    if (window_ != nullptr) {
+        task();
+    }
+}
+
+void WindowShortenHost::WindowGone() {
+    window_ = nullptr;
+    const std::lock_guard lock(mutex_);
+    target_ = nullptr;
+    waiting_.clear();
+}
+
+int WindowShortenHost::SelectedProvider() const {
+    return window_ == nullptr ? 0 : window_->SelectedProvider();
+}
+
+void WindowShortenHost::SetStatus(const Text& caption) {
+    if (window_ != nullptr) {
+        window_->SetStatus(caption);
+    }
+}
+
+void WindowShortenHost::SetShortLink(const Text& link) {
+    if (window_ != nullptr) {
+        window_->SetShortLink(link);
+    }
+}
+
+}  // namespace tarnwick
