@@ -5,4 +5,3 @@ add_compile_options(-fstack-protector-strong -ffile-prefix-map=${PROJECT_SOURCE_
                     -ffile-prefix-map=${PROJECT_BINARY_DIR}=build)
 add_link_options(-static -Wl,--dynamicbase -Wl,--nxcompat -Wl,--no-insert-timestamp
                  -fstack-protector-strong)
-set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/bin)

@@ -53,3 +53,37 @@ configure_and_build() {
     cmake -S "$ROOT" -B "$dir" -G Ninja "$@" >/dev/null
     cmake --build "$dir" -- -j"$(nproc)"
 }
+
+# The Windows program: the cross compiler, Wine (32-bit, so the i386 architecture) to run it,
+# NSIS for its installer, and an X server, input and clipboard tools to drive it.
+WINDOWS_PACKAGES=(g++-mingw-w64-i686-posix wine wine32:i386 wine64 nsis xvfb xauth xdotool xclip
+    python3 imagemagick file)
+
+ensure_windows_packages() {
+    if ! dpkg --print-foreign-architectures | grep -qx i386; then
+        local sudo=""
+        [ "$(id -u)" -ne 0 ] && sudo="sudo"
+        $sudo dpkg --add-architecture i386
+        $sudo apt-get update -qq
+    fi
+    ensure_packages "${WINDOWS_PACKAGES[@]}"
+}
+
+# configure_and_build_windows BUILD_DIR [cmake options...]: the 32-bit Windows program.
+configure_and_build_windows() {
+    local dir="$1"
+    shift
+    cmake -S "$ROOT" -B "$dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw32.toolchain.cmake" \
+        -DCMAKE_BUILD_TYPE=Release -DTARNWICK_TESTS=OFF "$@" >/dev/null
+    cmake --build "$dir" -- -j"$(nproc)"
+}
+
+# start_quiet_wine WORK_DIR: a throwaway Wine prefix in WORK_DIR, with no offer to download Mono
+# or Gecko and no trace lines; its wineserver must be killed on every path out (stop_wine).
+start_quiet_wine() {
+    export WINEPREFIX="$1/prefix" WINEDLLOVERRIDES="mscoree,mshtml=" WINEDEBUG=-all
+    wineboot --init >/dev/null 2>&1
+}
+stop_wine() {
+    [ -n "${WINEPREFIX:-}" ] && wineserver -k 2>/dev/null || true
+}

@@ -90,7 +90,11 @@ void ProviderSimulator::Respond(test::Connection& connection, const std::string&
     // "METHOD http://host/path HTTP/1.1"; the address is in the query, or in the form body.
     const std::size_t hostAt = request.find("://") + 3;
     const std::size_t pathAt = request.find('/', hostAt);
-    const std::string host = request.substr(hostAt, pathAt - hostAt);
+    std::string host = request.substr(hostAt, pathAt - hostAt);
+    // The system object of Windows names the default port in what it asks a proxy for.
+    if (host.ends_with(":80")) {
+        host.resize(host.size() - 3);
+    }
     const int provider =
         static_cast<int>(std::find(kHosts.begin(), kHosts.end(), host) - kHosts.begin()) + 1;
     const bool home = request.compare(pathAt, 2, "/ ") == 0;
