@@ -6,8 +6,8 @@
 #include <QWindow>
 #include <memory>
 
-#include "app/copy_action.h"
 #include "app/front_end.h"
+#include "app/program_routines.h"
 #include "app/qt/main_window.h"
 #include "app/qt/text_boundary.h"
 #include "app/qt/window_shorten_host.h"
@@ -47,9 +47,7 @@ void ShowMainWindow() {
     QtProgram& program = TheProgram();
     MainWindow& window = *program.window;
     program.host = std::make_unique<WindowShortenHost>(window);
-    window.BindCopyClick([&window] { OnCopyClicked(window); });
-    ShortenHost& host = *program.host;
-    window.BindGenerateClick([&host] { OnGenerateClicked(host); });
+    BindProgramRoutines(window, *program.host);
     // MainWindow is the program's only window: its closing ends the loop once entered.
     QObject::connect(&window, &MainWindow::closed, qApp, [&program] {
         if (program.loopEntered) {

@@ -3,8 +3,8 @@
 
 #include <memory>
 
-#include "app/copy_action.h"
 #include "app/front_end.h"
+#include "app/program_routines.h"
 #include "app/win32/main_window.h"
 #include "app/win32/wide_text.h"
 #include "app/win32/window_shorten_host.h"
@@ -48,9 +48,7 @@ void ShowMainWindow() {
     Win32Program& program = TheProgram();
     MainWindow& window = *program.window;
     program.host = std::make_unique<WindowShortenHost>(window);
-    window.BindCopyClick([&window] { OnCopyClicked(window); });
-    ShortenHost& host = *program.host;
-    window.BindGenerateClick([&host] { OnGenerateClicked(host); });
+    BindProgramRoutines(window, *program.host);
     ::ShowWindow(window.Handle(), SW_SHOW);
     ::UpdateWindow(window.Handle());
     ::SetForegroundWindow(window.Handle());

@@ -330,23 +330,35 @@ LRESULT CALLBACK MainWindow::Procedure(HWND window, UINT message, WPARAM wParam,
     return self->Handle(message, wParam, lParam);
 }
 
+void MainWindow::OnCommand(int id, int code) {
+    if (code == BN_CLICKED && id == ControlId(layout::Control(kGenerateButton)) && generate_) {
+        generate_();
+    } else if (code == BN_CLICKED && id == ControlId(layout::Control(kCopyButton)) && copy_) {
+        copy_();
+    } else if (code == EN_CHANGE && id == ControlId(layout::Control(kLongLinkBox)) &&
+               longLinkChanged_) {
+        longLinkChanged_(LongLink());
+    }
+}
+
+// A monitor of another DPI: the window takes the size the system suggests, and the controls
+// and their font follow.
+void MainWindow::OnDpiChanged(UINT dpi, const RECT& suggested) {
+    dpi_ = dpi;
+    const HFONT old = font_;
+    font_ = CreateMessageFont(dpi_);
+    ::SetWindowPos(window_, nullptr, suggested.left, suggested.top,
+                   suggested.right - suggested.left, suggested.bottom - suggested.top,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+    PlaceControls();
+    ::DeleteObject(old);
+}
+
 LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-        case WM_COMMAND: {
-            const int id = LOWORD(wParam);
-            const int code = HIWORD(wParam);
-            if (code == BN_CLICKED && id == ControlId(layout::Control(kGenerateButton)) &&
-                generate_) {
-                generate_();
-            } else if (code == BN_CLICKED && id == ControlId(layout::Control(kCopyButton)) &&
-                       copy_) {
-                copy_();
-            } else if (code == EN_CHANGE && id == ControlId(layout::Control(kLongLinkBox)) &&
-                       longLinkChanged_) {
-                longLinkChanged_(LongLink());
-            }
+        case WM_COMMAND:
+            OnCommand(LOWORD(wParam), HIWORD(wParam));
             return 0;
-        }
         case WM_CTLCOLORSTATIC: {
             const auto dc = reinterpret_cast<HDC>(wParam);
             const bool status = reinterpret_cast<HWND>(lParam) == Control(kStatusLine);
@@ -365,18 +377,9 @@ LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
                 posted_(wParam);
             }
             return 0;
-        case kDpiChanged: {
-            dpi_ = HIWORD(wParam);
-            const HFONT old = font_;
-            font_ = CreateMessageFont(dpi_);
-            const auto* suggested = reinterpret_cast<const RECT*>(lParam);
-            ::SetWindowPos(window_, nullptr, suggested->left, suggested->top,
-                           suggested->right - suggested->left, suggested->bottom - suggested->top,
-                           SWP_NOZORDER | SWP_NOACTIVATE);
-            PlaceControls();
-            ::DeleteObject(old);
+        case kDpiChanged:
+            OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
             return 0;
-        }
         case WM_CLOSE:
             ::DestroyWindow(window_);
             return 0;

@@ -51,6 +51,8 @@ class MainWindow final : public ProgramWindow {
   private:
     static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+    void OnCommand(int id, int code);
+    void OnDpiChanged(UINT dpi, const RECT& suggested);
     void CreateControls();
     void PlaceControls();
     void MoveFocus(bool forward);

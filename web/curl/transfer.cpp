@@ -101,6 +101,103 @@ bool Abandoned(const AbandonCheck& check) {
     return check && check();
 }
 
+namespace {
+
+// Sets options one after another and remembers whether every one was taken.
+class Options {
+  public:
+    explicit Options(CURL* easy) : easy_(easy) {}
+    template <typename Value>
+    void Set(CURLoption option, Value value) {
+        ok_ = ok_ && curl_easy_setopt(easy_, option, value) == CURLE_OK;
+    }
+    bool Ok() const { return ok_; }
+
+  private:
+    CURL* easy_;
+    bool ok_ = true;
+};
+
+// Where the request goes, the watch over it and where its answer lands.
+void SetTransferOptions(Options& set, const TransferSettings& settings, const Hop& hop,
+                        Transfer& transfer) {
+    set.Set(CURLOPT_URL, hop.url.c_str());
+    set.Set(CURLOPT_PROTOCOLS_STR, "http,https");
+    set.Set(CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    set.Set(CURLOPT_FOLLOWLOCATION, 0L);
+    set.Set(CURLOPT_NOSIGNAL, 1L);
+    set.Set(CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
+    set.Set(CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(std::max(settings.connectMs, 0)));
+    set.Set(CURLOPT_TIMEOUT_MS, DeadlineMs(settings));
+    set.Set(CURLOPT_NOPROGRESS, 0L);
+    set.Set(CURLOPT_XFERINFOFUNCTION, WatchProgress);
+    set.Set(CURLOPT_XFERINFODATA, &transfer);
+    set.Set(CURLOPT_WRITEFUNCTION, ReceiveBody);
+    set.Set(CURLOPT_WRITEDATA, &transfer);
+    set.Set(CURLOPT_HEADERFUNCTION, ReceiveHeader);
+    set.Set(CURLOPT_HEADERDATA, &transfer);
+    set.Set(CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(kMaxResponseBodyBytes));
+}
+
+void SetProxyOptions(Options& set, const TransferSettings& settings, const CurlList& headers,
+                     const CurlList& proxyHeaders) {
+    set.Set(CURLOPT_HEADEROPT, CURLHEADER_SEPARATE);
+    set.Set(CURLOPT_HTTPHEADER, headers.get());
+    set.Set(CURLOPT_PROXYHEADER, proxyHeaders.get());
+    set.Set(CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+    if (settings.proxySetting == kProxySettingDirect) {
+        set.Set(CURLOPT_PROXY, "");
+    } else if (settings.proxySetting == kProxySettingNamed) {
+        set.Set(CURLOPT_PROXY, settings.proxyServer.c_str());
+        set.Set(CURLOPT_NOPROXY, "");  // no environment bypass list
+        if (IsPlainHttpProxy(settings.proxyServer)) {
+            // Where the address names no port: the HTTP port, not libcurl's SOCKS-like 1080.
+            set.Set(CURLOPT_PROXYPORT, 80L);
+        }
+    }
+}
+
+void SetTlsOptions(Options& set, const TransferSettings& settings) {
+    set.Set(CURLOPT_SSL_VERIFYPEER, 1L);
+    set.Set(CURLOPT_SSL_VERIFYHOST,
+            (settings.sslIgnoreFlags & kIgnoreWrongHostName) != 0 ? 0L : 2L);
+    set.Set(CURLOPT_SSL_CTX_FUNCTION, PrepareSslContext);
+    set.Set(CURLOPT_SSL_CTX_DATA, &settings.sslIgnoreFlags);
+    // A resumed session would skip the certificate check under the current flags.
+    set.Set(CURLOPT_SSL_SESSIONID_CACHE, 0L);
+}
+
+void SetMethodOptions(Options& set, const Hop& hop) {
+    const Text& method = hop.method;
+    const ByteSet& body = hop.body;
+    static const char kNoBody[] = "";
+    auto setBody = [&] {
+        set.Set(CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
+        set.Set(CURLOPT_POSTFIELDS, body.empty() ? static_cast<const void*>(kNoBody)
+                                                 : static_cast<const void*>(body.data()));
+    };
+    if (method == "HEAD") {
+        // Bytes a server sends after a HEAD answer would poison a reused connection.
+        set.Set(CURLOPT_NOBODY, 1L);
+        set.Set(CURLOPT_FORBID_REUSE, 1L);
+    } else if (method == "CONNECT") {
+        set.Set(CURLOPT_CUSTOMREQUEST, method.c_str());
+        set.Set(CURLOPT_NOBODY, 1L);
+        set.Set(CURLOPT_FORBID_REUSE, 1L);
+    } else if (method == "GET" && body.empty()) {
+        set.Set(CURLOPT_HTTPGET, 1L);
+    } else if (method == "POST") {
+        setBody();
+    } else {
+        set.Set(CURLOPT_CUSTOMREQUEST, method.c_str());
+        if (!body.empty() || method == "PUT") {
+            setBody();
+        }
+    }
+}
+
+}  // namespace
+
 bool Perform(CURL* easy, const TransferSettings& settings, const Hop& hop, Transfer& transfer) {
     curl_easy_reset(easy);
     transfer.easy = easy;
@@ -114,84 +211,16 @@ bool Perform(CURL* easy, const TransferSettings& settings, const Hop& hop, Trans
 
     const CurlList headers = BuildHeaderList(hop);
     const CurlList proxyHeaders = BuildProxyHeaderList(settings);
-    bool ok = true;
-    auto set = [&ok](CURLcode rc) { ok = ok && rc == CURLE_OK; };
-
-    set(curl_easy_setopt(easy, CURLOPT_URL, hop.url.c_str()));
-    set(curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https"));
-    set(curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https"));
-    set(curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L));
-    set(curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L));
-    set(curl_easy_setopt(easy, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1)));
-    set(curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS,
-                         static_cast<long>(std::max(settings.connectMs, 0))));
-    set(curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, DeadlineMs(settings)));
-    set(curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L));
-    set(curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, WatchProgress));
-    set(curl_easy_setopt(easy, CURLOPT_XFERINFODATA, &transfer));
-    set(curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, ReceiveBody));
-    set(curl_easy_setopt(easy, CURLOPT_WRITEDATA, &transfer));
-    set(curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, ReceiveHeader));
-    set(curl_easy_setopt(easy, CURLOPT_HEADERDATA, &transfer));
-    set(curl_easy_setopt(easy, CURLOPT_MAXFILESIZE_LARGE,
-                         static_cast<curl_off_t>(kMaxResponseBodyBytes)));
-    set(curl_easy_setopt(easy, CURLOPT_HEADEROPT, CURLHEADER_SEPARATE));
-    set(curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers.get()));
-    set(curl_easy_setopt(easy, CURLOPT_PROXYHEADER, proxyHeaders.get()));
-    set(curl_easy_setopt(easy, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L));
-
-    if (settings.proxySetting == kProxySettingDirect) {
-        set(curl_easy_setopt(easy, CURLOPT_PROXY, ""));
-    } else if (settings.proxySetting == kProxySettingNamed) {
-        set(curl_easy_setopt(easy, CURLOPT_PROXY, settings.proxyServer.c_str()));
-        set(curl_easy_setopt(easy, CURLOPT_NOPROXY, ""));  // no environment bypass list
-        if (IsPlainHttpProxy(settings.proxyServer)) {
-            // Where the address names no port: the HTTP port, not libcurl's SOCKS-like 1080.
-            set(curl_easy_setopt(easy, CURLOPT_PROXYPORT, 80L));
-        }
-    }
-
-    set(curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L));
-    set(curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST,
-                         (settings.sslIgnoreFlags & kIgnoreWrongHostName) != 0 ? 0L : 2L));
-    set(curl_easy_setopt(easy, CURLOPT_SSL_CTX_FUNCTION, PrepareSslContext));
-    set(curl_easy_setopt(easy, CURLOPT_SSL_CTX_DATA, &settings.sslIgnoreFlags));
-    // A resumed session would skip the certificate check under the current flags.
-    set(curl_easy_setopt(easy, CURLOPT_SSL_SESSIONID_CACHE, 0L));
-
-    const Text& method = hop.method;
-    const ByteSet& body = hop.body;
-    static const char kNoBody[] = "";
-    auto setBody = [&] {
-        set(curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE,
-                             static_cast<curl_off_t>(body.size())));
-        set(curl_easy_setopt(easy, CURLOPT_POSTFIELDS,
-                             body.empty() ? static_cast<const void*>(kNoBody)
-                                          : static_cast<const void*>(body.data())));
-    };
-    if (method == "HEAD") {
-        // Bytes a server sends after a HEAD answer would poison a reused connection.
-        set(curl_easy_setopt(easy, CURLOPT_NOBODY, 1L));
-        set(curl_easy_setopt(easy, CURLOPT_FORBID_REUSE, 1L));
-    } else if (method == "CONNECT") {
-        set(curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, method.c_str()));
-        set(curl_easy_setopt(easy, CURLOPT_NOBODY, 1L));
-        set(curl_easy_setopt(easy, CURLOPT_FORBID_REUSE, 1L));
-    } else if (method == "GET" && body.empty()) {
-        set(curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L));
-    } else if (method == "POST") {
-        setBody();
-    } else {
-        set(curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, method.c_str()));
-        if (!body.empty() || method == "PUT") {
-            setBody();
-        }
-    }
-    const Text target = RequestTarget(method, hop.url);
+    Options set(easy);
+    SetTransferOptions(set, settings, hop, transfer);
+    SetProxyOptions(set, settings, headers, proxyHeaders);
+    SetTlsOptions(set, settings);
+    SetMethodOptions(set, hop);
+    const Text target = RequestTarget(hop.method, hop.url);
     if (!target.empty()) {
-        set(curl_easy_setopt(easy, CURLOPT_REQUEST_TARGET, target.c_str()));
+        set.Set(CURLOPT_REQUEST_TARGET, target.c_str());
     }
-    return ok && curl_easy_perform(easy) == CURLE_OK;
+    return set.Ok() && curl_easy_perform(easy) == CURLE_OK;
 }
 
 }  // namespace tarnwick::curl
