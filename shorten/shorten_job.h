@@ -35,7 +35,7 @@ struct ShortenJob {
     bool succeeded = false;
 };
 
-// Provider protocol pieces, exposed for the tests.
+// The provider protocol pieces that a job composes its requests from and reads its answer with.
 Text EncodeLongAddress(ShortLinkProvider provider, std::string_view address);
 Text ShorteningAddress(ShortLinkProvider provider, std::string_view encodedAddress);
 Text ShorteningBody(ShortLinkProvider provider, std::string_view encodedAddress);

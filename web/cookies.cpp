@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "text/find.h"
+#include "text/join.h"
 #include "text/spaces.h"
 
 namespace tarnwick {
@@ -62,22 +63,6 @@ std::string_view NamePart(std::string_view item) {
     return equals == -1 ? item : item.substr(0, static_cast<std::size_t>(equals) - 1);
 }
 
-Text JoinItems(const std::vector<std::string_view>& items, std::string_view separator) {
-    std::size_t size = 0;
-    for (const std::string_view item : items) {
-        size += item.size() + separator.size();
-    }
-    Text joined;
-    joined.reserve(size);
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        if (i > 0) {
-            joined.append(separator);
-        }
-        joined.append(items[i]);
-    }
-    return joined;
-}
-
 }  // namespace
 
 Text CookieName(std::string_view item) {
@@ -114,7 +99,7 @@ Text RemoveDuplicateItems(std::string_view text, std::string_view separator) {
             kept.push_back(item);
         }
     }
-    return JoinItems(kept, separator);
+    return JoinTexts(kept, separator);
 }
 
 Text MergeCookies(Text& older, Text& newer) {
@@ -138,14 +123,13 @@ Text MergeCookies(Text& older, Text& newer) {
         }
     }
 
-    Text joined;
+    TextArray kept;
     for (const Text& item : newerItems) {
         if (!EndsWithDeletedMarker(item)) {
-            joined.append(item);
-            joined.append(kItemSeparator);
+            kept.push_back(item);
         }
     }
-    joined = TextLeft(joined, TextLength(joined) - static_cast<int>(kItemSeparator.size()));
+    Text joined = JoinTexts(kept, kItemSeparator);
     // Splitting the joined text again (rather than reusing the items) keeps the split rules of
     // the text layer, which read a lead byte at the end of an item together with the ";" after it.
     older = RemoveDuplicateItems(joined, kItemSeparator);

@@ -2,6 +2,7 @@
 
 #include "text/extract.h"
 #include "text/find.h"
+#include "text/join.h"
 #include "text/spaces.h"
 
 namespace tarnwick {
@@ -63,7 +64,7 @@ void CompleteRequestHeaders(Text& headers, std::string_view url, bool post) {
 }
 
 Text CollectSetCookies(std::string_view responseHeaders) {
-    Text cookies;
+    TextArray cookies;
     for (const Text& line : TextSplit(responseHeaders, kLineBreak)) {
         if (TextBefore(line, ": ") != "Set-Cookie") {
             continue;
@@ -72,10 +73,9 @@ Text CollectSetCookies(std::string_view responseHeaders) {
         const Text item = TextFind(line, ";") != -1
                               ? TrimSpaces(ExtractBetween(line, "Set-Cookie:", ";"))
                               : TrimSpaces(TextReplace(line, "Set-Cookie:", "", 1, -1, false));
-        cookies.append(item);
-        cookies.append(kCookieSeparator);
+        cookies.push_back(item);
     }
-    return TextLeft(cookies, TextLength(cookies) - static_cast<int>(kCookieSeparator.size()));
+    return JoinTexts(cookies, kCookieSeparator);
 }
 
 }  // namespace tarnwick

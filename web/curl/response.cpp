@@ -6,6 +6,7 @@
 
 #include "text/ascii.h"
 #include "text/find.h"
+#include "text/join.h"
 #include "web/curl/request.h"
 #include "web/curl/url_rules.h"
 
@@ -89,14 +90,7 @@ bool LengthsDisagree(const TextArray& lines) {
 }
 
 Text JoinHeaderLines(const TextArray& lines) {
-    Text joined;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (i > 0) {
-            joined.append("\r\n");
-        }
-        joined.append(lines[i]);
-    }
-    return joined;
+    return JoinTexts(lines, "\r\n");
 }
 
 }  // namespace tarnwick::curl

@@ -7,6 +7,7 @@
 
 #include "text/ascii.h"
 #include "text/code_page.h"
+#include "text/scan.h"
 #include "text/url_encode.h"
 
 namespace tarnwick::curl {
@@ -76,17 +77,16 @@ bool HasHighBytes(std::string_view text) {
 }
 
 bool IsSafeUrl(std::string_view url) {
-    for (std::size_t i = 0; i < url.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(url[i]);
-        if (byte < 0x20 || byte == 0x7F) {
+    const auto isControl = [](char c) {
+        return static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) == 0x7F;
+    };
+    for (std::size_t i = 0; i < url.size();) {
+        // A lead byte needs its trail byte, and neither byte may be a control.
+        const std::size_t length = scan::CharLength(url.data(), i, url.size());
+        if (length == 0 || isControl(url[i]) || (length == 2 && isControl(url[i + 1]))) {
             return false;
         }
-        if (byte >= 0x80) {
-            // A lead byte and its trail byte, which must be there and must not be a control.
-            if (++i == url.size() || static_cast<unsigned char>(url[i]) < 0x20 || url[i] == 0x7F) {
-                return false;
-            }
-        }
+        i += length;
     }
     return true;
 }
