@@ -56,8 +56,9 @@ configure_and_build() {
 
 # The Windows program: the cross compiler, Wine (32-bit, so the i386 architecture) to run it,
 # NSIS for its installer, and an X server, input and clipboard tools to drive it.
+# GoogleTest comes as sources (libgtest-dev), built for Windows beside the tests.
 WINDOWS_PACKAGES=(g++-mingw-w64-i686-posix wine wine32:i386 wine64 nsis xvfb xauth xdotool xclip
-    python3 imagemagick file)
+    python3 imagemagick file libgtest-dev)
 
 ensure_windows_packages() {
     if ! dpkg --print-foreign-architectures | grep -qx i386; then
@@ -69,12 +70,13 @@ ensure_windows_packages() {
     ensure_packages "${WINDOWS_PACKAGES[@]}"
 }
 
-# configure_and_build_windows BUILD_DIR [cmake options...]: the 32-bit Windows program.
+# configure_and_build_windows BUILD_DIR [cmake options...]: the 32-bit Windows program and its
+# tests.
 configure_and_build_windows() {
     local dir="$1"
     shift
     cmake -S "$ROOT" -B "$dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw32.toolchain.cmake" \
-        -DCMAKE_BUILD_TYPE=Release -DTARNWICK_TESTS=OFF "$@" >/dev/null
+        -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
     cmake --build "$dir" -- -j"$(nproc)"
 }
 

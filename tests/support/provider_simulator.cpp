@@ -5,9 +5,8 @@
 #include <chrono>
 #include <string>
 
-#include <openssl/evp.h>
-
 #include "shorten/hosts.h"
+#include "tests/support/base64_decode.h"
 #include "text/find.h"
 
 namespace tarnwick {
@@ -20,14 +19,10 @@ constexpr std::array<std::string_view, 3> kHosts = {
 // The long address as provider p decodes its "url=" value: Base64 with "+", "/" and "=" as
 // sent (1), the bytes as typed (2), every byte as "%XX" (3). An address holds no zero byte.
 std::string DecodedAddress(int provider, const std::string& value) {
-    std::string out(value.size(), '\0');
     if (provider == 1) {
-        EVP_DecodeBlock(reinterpret_cast<unsigned char*>(out.data()),
-                        reinterpret_cast<const unsigned char*>(value.data()),
-                        static_cast<int>(value.size()));
-        return out.substr(0, out.find('\0'));
+        return test::DecodeBase64(value);
     }
-    out.clear();
+    std::string out;
     for (std::size_t i = 0; provider == 3 && i + 3 <= value.size(); i += 3) {
         out += static_cast<char>(std::stoi(value.substr(i + 1, 2), nullptr, 16));
     }

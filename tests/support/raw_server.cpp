@@ -1,15 +1,10 @@
 #include "tests/support/raw_server.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <array>
 #include <chrono>
 #include <cstdlib>
+
+#include "tests/support/sockets.h"
 
 namespace tarnwick::test {
 
@@ -34,11 +29,10 @@ std::optional<std::string> Connection::ReadRequest(int idleMs) {
             buffer_.erase(0, size);
             return request;
         }
-        pollfd wait{fd_, POLLIN, 0};
-        if (::poll(&wait, 1, idleMs) <= 0) {
+        if (!net::WaitReadable(fd_, idleMs)) {
             return std::nullopt;
         }
-        const ssize_t got = ::recv(fd_, chunk.data(), chunk.size(), 0);
+        const long got = net::Receive(fd_, chunk.data(), chunk.size());
         if (got <= 0) {
             return std::nullopt;
         }
@@ -46,16 +40,18 @@ std::optional<std::string> Connection::ReadRequest(int idleMs) {
     }
 }
 
+// Not const, though it changes no member: sending changes the connection.
+// NOLINTNEXTLINE(readability-make-member-function-const)
 bool Connection::Send(std::string_view bytes) {
-    for (ssize_t sent = 0; open_ && !bytes.empty() &&
-                           (sent = ::send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL)) > 0;) {
+    for (long sent = 0;
+         open_ && !bytes.empty() && (sent = net::Send(fd_, bytes.data(), bytes.size())) > 0;) {
         bytes.remove_prefix(static_cast<std::size_t>(sent));
     }
     return open_ && bytes.empty();
 }
 
 void Connection::CloseWrite() {
-    ::shutdown(fd_, SHUT_WR);
+    net::ShutdownWrite(fd_);
     open_ = false;
 }
 
@@ -72,22 +68,9 @@ std::string OkResponse(std::string_view body, std::string_view extraHeaders) {
 }
 
 RawServer::RawServer(Responder responder)
-    : responder_(std::move(responder)),
-      listener_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    auto* raw = reinterpret_cast<sockaddr*>(&address);
-    socklen_t size = sizeof address;
-    const int on = 1;
-    // Accepted sockets inherit the lack of delay, which keeps dripped bytes apart.
-    ::setsockopt(listener_, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-    if (::bind(listener_, raw, size) == 0 && ::listen(listener_, 64) == 0 &&
-        ::getsockname(listener_, raw, &size) == 0) {
-        port_ = ntohs(address.sin_port);
-    }
+    : responder_(std::move(responder)), listener_(net::ListenOnLoopback(port_)) {
     acceptor_ = std::thread([this] {
-        for (int fd = 0; (fd = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC)) >= 0;) {
+        for (net::Socket fd = 0; (fd = net::Accept(listener_)) != net::kNoSocket;) {
             // Ended connections' threads are joined now: a long benchmark would otherwise keep
             // the stacks of thousands of them until the server stops.
             std::erase_if(workers_, [](const std::future<void>& worker) {
@@ -101,16 +84,16 @@ RawServer::RawServer(Responder responder)
 }
 
 RawServer::~RawServer() {
-    ::shutdown(listener_, SHUT_RDWR);  // ends the blocked accept
+    net::StopListening(listener_);  // ends the blocked accept
     acceptor_.join();
     {
         const std::lock_guard lock(mutex_);
-        for (const int fd : open_) {
-            ::shutdown(fd, SHUT_RDWR);
+        for (const net::Socket fd : open_) {
+            net::ShutdownBoth(fd);
         }
     }
     workers_.clear();  // each future waits for its connection's thread
-    ::close(listener_);
+    net::ReleaseListener(listener_);
 }
 
 std::string RawServer::Url(std::string_view path) const {
@@ -122,7 +105,7 @@ std::vector<std::string> RawServer::Requests() const {
     return requests_;
 }
 
-void RawServer::Serve(int fd) {
+void RawServer::Serve(net::Socket fd) {
     Connection connection(fd);
     for (std::optional<std::string> request;
          connection.Open() && (request = connection.ReadRequest());) {

@@ -3,8 +3,6 @@
 // every socket down, which wakes every wait, and joins everything.
 #pragma once
 
-#include <unistd.h>
-
 #include <functional>
 #include <future>
 #include <mutex>
@@ -15,13 +13,15 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/sockets.h"
+
 namespace tarnwick::test {
 
 // One accepted connection, as a responder sees it.
 class Connection {
   public:
-    explicit Connection(int fd) : fd_(fd) {}
-    ~Connection() { ::close(fd_); }
+    explicit Connection(net::Socket fd) : fd_(fd) {}
+    ~Connection() { net::Close(fd_); }
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
@@ -39,7 +39,7 @@ class Connection {
     bool Open() const { return open_; }
 
   private:
-    int fd_;
+    net::Socket fd_;
     std::string buffer_;
     bool open_ = true;
 };
@@ -67,14 +67,14 @@ class RawServer {
     std::vector<std::string> Requests() const;
 
   private:
-    void Serve(int fd);
+    void Serve(net::Socket fd);
 
     Responder responder_;
-    int listener_;
-    int port_ = -1;
+    int port_ = -1;  // before listener_, which sets it
+    net::Socket listener_;
     mutable std::mutex mutex_;
     std::vector<std::string> requests_;
-    std::set<int> open_;                      // the connections to shut down when the server stops
+    std::set<net::Socket> open_;              // the connections to shut down when the server stops
     std::vector<std::future<void>> workers_;  // touched by the accepting thread only
     std::thread acceptor_;
 };

@@ -23,6 +23,13 @@
 namespace tarnwick {
 namespace {
 
+// Where the system's tables differ from glibc's, Windows' rows say so: code page 936 there
+// maps 0xFF to U+F8F5 (a private-use character of its own) and a lead byte cut off by the end
+// to "?", where glibc finds no character and gives U+FFFD. Wine, on which the Windows rows run,
+// has no code page 54936 (GB18030), which Windows has; the Windows program never uses it.
+constexpr bool kWindowsTables = TARNWICK_WINDOWS_CODE_PAGES;
+constexpr bool kWine = TARNWICK_WINDOWS_CODE_PAGES;
+
 using namespace tarnwick::fuzz;
 
 // A long ASCII run, a pair whose second byte is 'a', more ASCII, a real 'a': the word-wise skip
@@ -73,10 +80,11 @@ TEST(TextRules, CutsCodesBytesNumbersAndEncodings) {
         {UrlEncodeUtf8("\t\xD6\xD0", true), "%09%D6%D0"},
         {UrlEncodeUtf8("aZ09-./_~ ", true), "aZ09-.%2F%5F%7E%20"},
         {UrlEncodeUtf8("a\xD6\xD0", true, true), "a%E4%B8%AD"},
-        {UrlEncodeUtf8("\xFF", false, true), "%EF%BF%BD"}, {AnsiToUtf8("plain"), "plain"},
+        {UrlEncodeUtf8("\xFF", false, true), kWindowsTables ? "%EF%A3%B5" : "%EF%BF%BD"}, {AnsiToUtf8("plain"), "plain"},
         {AnsiToUtf8(kZhongWenGbk), "\xE4\xB8\xAD\xE6\x96\x87"}, {AnsiToUtf8(""), ""},
-        {AnsiToUtf8("a\xD6"), "a\xEF\xBF\xBD"},
-        {AnsiToUtf8("\xFF\xFF" "b"), "\xEF\xBF\xBD\xEF\xBF\xBD" "b"},
+        {AnsiToUtf8("a\xD6"), kWindowsTables ? "a?" : "a\xEF\xBF\xBD"},
+        {AnsiToUtf8("\xFF\xFF" "b"),
+         kWindowsTables ? "\xEF\xA3\xB5\xEF\xA3\xB5" "b" : "\xEF\xBF\xBD\xEF\xBF\xBD" "b"},
         {Utf16ToCodePage({0x2D, 0x4E, 0x87, 0x65, 0, 0}), kZhongWenGbk},  // ANSI by default
         {Utf16ToCodePage({'o', 0, 'k', 0, 0, 0, 'x', 0}, kCodePageUtf8), "ok"},
         {Utf16ToCodePage({0x2D, 0x4E}, kCodePageUtf8), "\xE4\xB8\xAD"},
@@ -85,9 +93,9 @@ TEST(TextRules, CutsCodesBytesNumbersAndEncodings) {
         {Utf16ToCodePage({'x', 0, 0, 0xD8, 'y', 0, 0, 0}, kCodePageUtf8), "x\xEF\xBF\xBDy"},
         {Utf16ToCodePage({0xE9, 0, 0, 0}, 1252), "\xE9"},  // other code pages by number
         {Utf16ToCodePage(smile, kCodePageUtf8), "\xF0\x9F\x98\x80"},
-        {Utf16ToCodePage(smile, kCodePageGb18030), "\x94\x39\xFC\x36"},
+        {Utf16ToCodePage(smile, kCodePageGb18030), kWine ? "" : "\x94\x39\xFC\x36"},
         {Utf16ToCodePage(CodePageToUtf16("\x94\x39\xFC\x36", kCodePageGb18030), kCodePageUtf8),
-         "\xF0\x9F\x98\x80"}};
+         kWine ? "" : "\xF0\x9F\x98\x80"}};
     const std::pair<ByteSet, ByteSet> bytes[] = {
         {ToByteSet(""), {}}, {ToByteSet("ab"), {0x61, 0x62}}, {ByteSetMid(five, 4, 10), {4, 5}},
         {ByteSetMid(five, -3, 2), {1, 2}}, {ByteSetMid(five, 9, 2), {}}, {CodePageToUtf16(""), {}},
@@ -107,7 +115,7 @@ TEST(TextRules, CutsCodesBytesNumbersAndEncodings) {
     ExpectEach(bytes);
     ExpectEach(numbers);
     // A zero divisor anywhere is fatal (the dialog itself is the app tests' to show).
-    EXPECT_EXIT(Remainder(9, 2, {0}), testing::ExitedWithCode(255), "");
+    EXPECT_EXIT(Remainder(9, 2, {0}), testing::ExitedWithCode(TARNWICK_FATAL_EXIT_STATUS), "");
 }
 
 // First what the sweep below cannot reach: longer searches and texts, a long plain run before a
