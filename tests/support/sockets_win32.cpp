@@ -40,8 +40,7 @@ Socket ListenOnLoopback(int& port) {
     auto* raw = reinterpret_cast<sockaddr*>(&address);
     int size = sizeof address;
     const BOOL on = TRUE;
-    ::setsockopt(listener, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on),
-                 sizeof on);
+    ::setsockopt(listener, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
     if (::bind(listener, raw, size) == 0 && ::listen(listener, 64) == 0 &&
         ::getsockname(listener, raw, &size) == 0) {
         port = ntohs(address.sin_port);

@@ -37,10 +37,10 @@ TEST(WinHttpObject, AnswersOnTheWire) {
         Text cookies = "a=1; b=2";
         Text headers;
         int status = -1;
-        const ByteSet body = WebRequest(
-            server.Url("/"),
-            {.sendCookies = &cookies, .responseHeaders = &headers, .status = &status,
-             .noRedirect = true});
+        const ByteSet body = WebRequest(server.Url("/"), {.sendCookies = &cookies,
+                                                          .responseHeaders = &headers,
+                                                          .status = &status,
+                                                          .noRedirect = true});
         EXPECT_EQ(std::string(body.begin(), body.end()), want.body);
         EXPECT_EQ(status, want.status);
         EXPECT_NE(headers.find(want.headers), std::string::npos) << headers;
@@ -64,17 +64,17 @@ TEST(WinHttpObject, AnswersOnTheWire) {
 // An object the caller holds, used for two answers: the second call sees only the second.
 TEST(WinHttpObject, ACallersObjectUsedTwice) {
     test::RawServer first(test::ReplyWith(test::OkResponse("one", "X-First: 1\r\n")));
-    test::RawServer second(
-        test::ReplyWith("HTTP/1.1 201 Created\r\nContent-Length: 3\r\n\r\ntwo"));
+    test::RawServer second(test::ReplyWith("HTTP/1.1 201 Created\r\nContent-Length: 3\r\n\r\ntwo"));
     const ComScope com;
     RequestObjectRef object;
     ASSERT_TRUE(ObjectCreate(object, kRequestObjectProgId));
     EXPECT_EQ(WebRequest(first.Url("/"), {.requestObject = &object}), ByteSet({'o', 'n', 'e'}));
     Text headers;
     int status = 0;
-    EXPECT_EQ(WebRequest(second.Url("/"),
-                         {.responseHeaders = &headers, .status = &status, .requestObject = &object}),
-              ByteSet({'t', 'w', 'o'}));
+    EXPECT_EQ(
+        WebRequest(second.Url("/"),
+                   {.responseHeaders = &headers, .status = &status, .requestObject = &object}),
+        ByteSet({'t', 'w', 'o'}));
     EXPECT_EQ(status, 201);
     EXPECT_EQ(headers.find("X-First"), std::string::npos) << headers;
 }
