@@ -2,8 +2,8 @@
 
 #include <array>
 #include <atomic>
-#include <cstdlib>
 
+#include "app/system_memory.h"
 #include "text/runtime_error.h"
 
 namespace tarnwick {
@@ -19,14 +19,14 @@ std::atomic<void*> g_reserve{nullptr};
 
 void SetMemoryAside() {
     void* expected = nullptr;
-    void* reserve = std::malloc(kReserveBytes);
+    void* reserve = SetAside(kReserveBytes);
     if (!g_reserve.compare_exchange_strong(expected, reserve)) {
-        std::free(reserve);
+        GiveBack(reserve);
     }
 }
 
 void ReleaseMemorySetAside() {
-    std::free(g_reserve.exchange(nullptr));
+    GiveBack(g_reserve.exchange(nullptr));
 }
 
 void ReportOutOfMemory(std::size_t size) {

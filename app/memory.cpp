@@ -4,9 +4,9 @@
 #include <cstdlib>
 #include <new>
 
-#include "app/aligned_memory.h"
 #include "app/fatal_error.h"
 #include "app/fault_points.h"
+#include "app/system_memory.h"
 
 namespace {
 

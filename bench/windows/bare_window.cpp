@@ -1,5 +1,6 @@
-// The yardstick: a bare Win32 window of the same size with the same controls and captions,
-// and nothing else (no program, no jobs, no allocator of its own).
+// The yardstick: a bare Win32 window of the same size with the same controls, captions and
+// font, under the same manifest (visual styles), and nothing else: no program, no jobs, no
+// allocator of its own, no request object.
 #include <windows.h>
 
 #include <string>
@@ -43,13 +44,18 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         0, L"BareWindow", L"Bare window", WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
         CW_USEDEFAULT, CW_USEDEFAULT, tarnwick::layout::kWindowOuterWidth,
         tarnwick::layout::kWindowOuterHeight, nullptr, nullptr, instance, nullptr);
+    LOGFONTW font{};
+    font.lfHeight = -12;  // 9 points at 96 DPI
+    font.lfCharSet = GB2312_CHARSET;
+    const HFONT captions = ::CreateFontIndirectW(&font);
     for (const tarnwick::layout::ControlSpec& spec : tarnwick::layout::kControls) {
         const std::u16string caption = tarnwick::DecodeToUtf16(spec.caption, 936);
         const tarnwick::layout::Rect place = tarnwick::layout::PlaceInClientArea(spec);
-        ::CreateWindowExW(0, ClassName(spec.kind),
-                          reinterpret_cast<const wchar_t*>(caption.c_str()), WS_CHILD | WS_VISIBLE,
-                          place.left, place.top, place.width, place.height, window, nullptr,
-                          instance, nullptr);
+        const HWND control = ::CreateWindowExW(
+            0, ClassName(spec.kind), reinterpret_cast<const wchar_t*>(caption.c_str()),
+            WS_CHILD | WS_VISIBLE, place.left, place.top, place.width, place.height, window,
+            nullptr, instance, nullptr);
+        ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(captions), FALSE);
     }
     ::ShowWindow(window, SW_SHOW);
     MSG message;

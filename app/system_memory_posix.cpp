@@ -1,6 +1,6 @@
 #include <cstdlib>
 
-#include "app/aligned_memory.h"
+#include "app/system_memory.h"
 
 namespace tarnwick {
 
@@ -10,6 +10,15 @@ void* AllocateAligned(std::size_t size, std::size_t alignment) {
 }
 
 void FreeAligned(void* block) {
+    std::free(block);
+}
+
+// Pages that nothing touches are not backed by memory.
+void* SetAside(std::size_t size) {
+    return std::malloc(size);
+}
+
+void GiveBack(void* block) {
     std::free(block);
 }
 
