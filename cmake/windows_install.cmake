@@ -17,6 +17,9 @@ set(CPACK_NSIS_INSTALLED_ICON_NAME "tarnwick.exe")
 set(CPACK_NSIS_MUI_ICON "${PROJECT_BINARY_DIR}/app/win32/tarnwick.ico")
 set(CPACK_NSIS_MUI_UNIICON "${PROJECT_BINARY_DIR}/app/win32/tarnwick.ico")
 set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
+# The installer keeps no file's date: CPack writes some of its files anew on every run, and the
+# same commit must give the same installer.
+set(CPACK_NSIS_DEFINES "SetDateSave off")
 set(CPACK_NSIS_URL_INFO_ABOUT "http://tarnwick.example/")
 # The installer is named apart from the zip.
 set(CPACK_PROJECT_CONFIG_FILE "${PROJECT_SOURCE_DIR}/cmake/windows_package_names.cmake")
