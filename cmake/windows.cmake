@@ -7,3 +7,5 @@ add_link_options(-static -Wl,--dynamicbase -Wl,--nxcompat -Wl,--no-insert-timest
 # GCC 12 for i686 warns of overlapping copies inside std::string at -O3 where there are none
 # (GCC bug 105329); the warning stays on for the Linux build.
 add_compile_options(-Wno-restrict)
+# What Windows users get carries no debug sections (the static runtime brings its own).
+add_link_options($<$<CONFIG:Release>:-s>)
