@@ -9,7 +9,10 @@ namespace tarnwick {
 class ProgramWindow {
   public:
     virtual Text ShortLink() const = 0;
+    virtual void SetShortLink(const Text& link) = 0;
     virtual void SetStatus(const Text& caption) = 0;
+    // 1 to 3 after the selected radio button, 0 when none is selected.
+    virtual int SelectedProvider() const = 0;
 
   protected:
     ~ProgramWindow() = default;

@@ -89,3 +89,33 @@ start_quiet_wine() {
 stop_wine() {
     [ -n "${WINEPREFIX:-}" ] && wineserver -k 2>/dev/null || true
 }
+
+# eventually COMMAND...: polls a condition that another process brings about, up to 20 s.
+eventually() {
+    local tries
+    for tries in $(seq 200); do
+        "$@" && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+# start_xvfb WORK_DIR: an X server of its own on a display it picks itself, exported as DISPLAY;
+# its pid is appended to the caller's array pids, for the caller's cleanup.
+start_xvfb() {
+    Xvfb -displayfd 1 -screen 0 1024x768x24 -nolisten tcp >"$1/display" 2>"$1/xvfb.log" &
+    pids+=($!)
+    eventually test -s "$1/display" || { echo "Xvfb did not start" >&2; return 1; }
+    export DISPLAY=":$(cat "$1/display")"
+}
+
+# link_leads_to STAND_IN LINK: where a link of the loopback stand-in (at STAND_IN, its
+# http://127.0.0.1:PORT) redirects, asked straight of it; the address comes back in code page
+# 936 and is printed in UTF-8.
+link_leads_to() {
+    local stand_in="$1" answer
+    exec {answer}<>"/dev/tcp/127.0.0.1/${stand_in##*:}"
+    printf 'GET %s HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n' "${2#"$stand_in"}" >&"$answer"
+    timeout 5 cat <&"$answer" | tr -d '\r' | sed -n 's/^Location: //p' | iconv -f GBK -t UTF-8
+    exec {answer}>&-
+}

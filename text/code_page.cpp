@@ -57,8 +57,16 @@ Text Utf16ToCodePage(const ByteSet& utf16, int codePage) {
     return ToText(EncodeFromUtf16(units, system, replacement));
 }
 
+// Straight from the units to UTF-8, on every URL and body the requests send: the UTF-16 buffer
+// of the two steps above, built and read again, would give the same text.
 Text AnsiToUtf8(std::string_view text) {
-    return Utf16ToCodePage(CodePageToUtf16(text, kCodePageGbk), kCodePageUtf8);
+    std::u16string units = DecodeToUtf16(text, kCodePageGbk);
+    // A zero unit ends the text, as it ends that buffer.
+    units.resize(std::min(units.size(), units.find(u'\0')));
+    if (units.empty()) {
+        return {};
+    }
+    return ToText(EncodeFromUtf16(units, kCodePageUtf8, kReplacementUtf8));
 }
 
 std::string_view AnsiToUtf8(std::string_view text, std::span<char> buffer) {

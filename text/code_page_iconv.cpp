@@ -2,6 +2,7 @@
 #include <iconv.h>
 
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -15,6 +16,10 @@ namespace tarnwick {
 namespace {
 
 constexpr int kCodePageUtf16Le = 1200;
+// The units of a std::u16string, in the machine's own byte order: iconv writes and reads them
+// in place.
+constexpr const char* kNativeUnits =
+    std::endian::native == std::endian::little ? "UTF-16LE" : "UTF-16BE";
 
 std::string CharsetName(int codePage) {
     switch (codePage) {
@@ -37,8 +42,8 @@ struct IconvCloser {
 };
 using IconvHandle = std::unique_ptr<void, IconvCloser>;
 
-IconvHandle OpenConverter(int toCodePage, int fromCodePage) {
-    iconv_t handle = iconv_open(CharsetName(toCodePage).c_str(), CharsetName(fromCodePage).c_str());
+IconvHandle OpenConverter(const std::string& to, const std::string& from) {
+    iconv_t handle = iconv_open(to.c_str(), from.c_str());
     // iconv_open reports failure as (iconv_t)-1; compare as an integer instead of forging a
     // pointer from -1.
     if (reinterpret_cast<std::intptr_t>(handle) == -1) {
@@ -90,36 +95,31 @@ std::string ConvertAll(iconv_t handle, std::string_view input, std::string_view 
     return output;
 }
 
-constexpr std::string_view kUtf16Replacement{"\xFD\xFF", 2};  // U+FFFD, little-endian
+constexpr char16_t kReplacementUnit = u'\uFFFD';
 
 }  // namespace
 
 std::u16string DecodeToUtf16(std::string_view text, int codePage) {
-    const IconvHandle handle = OpenConverter(kCodePageUtf16Le, codePage);
+    const IconvHandle handle = OpenConverter(kNativeUnits, CharsetName(codePage));
     if (!handle) {
         return {};
     }
-    const std::string bytes =
-        ConvertAll(static_cast<iconv_t>(handle.get()), text, kUtf16Replacement, 1);
-    std::u16string units(bytes.size() / 2, u'\0');
-    for (std::size_t i = 0; i < units.size(); ++i) {
-        units[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
-                                         static_cast<unsigned char>(bytes[2 * i + 1]) << 8);
-    }
+    const std::string_view replacement(reinterpret_cast<const char*>(&kReplacementUnit),
+                                       sizeof kReplacementUnit);
+    const std::string bytes = ConvertAll(static_cast<iconv_t>(handle.get()), text, replacement, 1);
+    std::u16string units(bytes.size() / sizeof(char16_t), u'\0');
+    std::memcpy(units.data(), bytes.data(), units.size() * sizeof(char16_t));
     return units;
 }
 
 std::string EncodeFromUtf16(std::u16string_view units, int codePage, std::string_view replacement) {
-    const IconvHandle handle = OpenConverter(codePage, kCodePageUtf16Le);
+    const IconvHandle handle = OpenConverter(CharsetName(codePage), kNativeUnits);
     if (!handle) {
         return {};
     }
-    std::string bytes(units.size() * 2, '\0');
-    for (std::size_t i = 0; i < units.size(); ++i) {
-        bytes[2 * i] = static_cast<char>(units[i] & 0xFF);
-        bytes[2 * i + 1] = static_cast<char>(units[i] >> 8);
-    }
-    return ConvertAll(static_cast<iconv_t>(handle.get()), bytes, replacement, 2);
+    const std::string_view bytes(reinterpret_cast<const char*>(units.data()),
+                                 units.size() * sizeof(char16_t));
+    return ConvertAll(static_cast<iconv_t>(handle.get()), bytes, replacement, sizeof(char16_t));
 }
 
 }  // namespace tarnwick

@@ -27,10 +27,9 @@ class MainWindow final : public QWidget, public ProgramWindow {
 
     Text LongLink() const;
     Text ShortLink() const override;
-    void SetShortLink(const Text& link);
+    void SetShortLink(const Text& link) override;
     void SetStatus(const Text& caption) override;
-    // 1 to 3 after the selected radio button, 0 when none is selected.
-    int SelectedProvider() const;
+    int SelectedProvider() const override;
 
   signals:
     void longLinkChanged(const QString& text);

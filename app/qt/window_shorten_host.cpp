@@ -8,8 +8,7 @@
 namespace tarnwick {
 
 WindowShortenHost::WindowShortenHost(MainWindow& window)
-    : window_(&window), longLink_(window.LongLink()) {
-    // Workers never read the control itself; they get the copy kept here.
+    : WindowHost(window.LongLink()), window_(&window) {
     longLinkConnection_ =
         QObject::connect(&window, &MainWindow::longLinkChanged, &window,
                          [this](const QString& text) { StoreLongLink(TextFromQString(text)); });
@@ -17,16 +16,6 @@ WindowShortenHost::WindowShortenHost(MainWindow& window)
 
 WindowShortenHost::~WindowShortenHost() {
     QObject::disconnect(longLinkConnection_);
-}
-
-void WindowShortenHost::StoreLongLink(Text text) {
-    const std::lock_guard lock(longLinkMutex_);
-    longLink_.swap(text);
-}
-
-Text WindowShortenHost::LongLinkSnapshot() const {
-    const std::lock_guard lock(longLinkMutex_);
-    return longLink_;
 }
 
 void WindowShortenHost::PostToGui(std::function<void()> task) {
@@ -43,22 +32,6 @@ void WindowShortenHost::PostToGui(std::function<void()> task) {
             }
         },
         Qt::QueuedConnection);
-}
-
-int WindowShortenHost::SelectedProvider() const {
-    return window_.isNull() ? 0 : window_->SelectedProvider();
-}
-
-void WindowShortenHost::SetStatus(const Text& caption) {
-    if (!window_.isNull()) {
-        window_->SetStatus(caption);
-    }
-}
-
-void WindowShortenHost::SetShortLink(const Text& link) {
-    if (!window_.isNull()) {
-        window_->SetShortLink(link);
-    }
 }
 
 }  // namespace tarnwick

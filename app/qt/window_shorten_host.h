@@ -1,16 +1,14 @@
-// The shortening jobs' view of MainWindow.
+// The shortening jobs' view of the Qt MainWindow: results come back as queued calls.
 #pragma once
 
 #include <QPointer>
-#include <mutex>
 
 #include "app/qt/main_window.h"
-#include "shorten/shorten_host.h"
+#include "app/window_host.h"
 
 namespace tarnwick {
 
-// Must outlive every worker that holds it: StartProgram keeps it until the process ends.
-class WindowShortenHost final : public ShortenHost {
+class WindowShortenHost final : public WindowHost {
   public:
     // GUI thread.
     explicit WindowShortenHost(MainWindow& window);
@@ -18,20 +16,13 @@ class WindowShortenHost final : public ShortenHost {
     WindowShortenHost(const WindowShortenHost&) = delete;
     WindowShortenHost& operator=(const WindowShortenHost&) = delete;
 
-    Text LongLinkSnapshot() const override;
     void PostToGui(std::function<void()> task) override;
 
-    int SelectedProvider() const override;
-    void SetStatus(const Text& caption) override;
-    void SetShortLink(const Text& link) override;
-
   private:
-    void StoreLongLink(Text text);
+    ProgramWindow* LiveWindow() const override { return window_.data(); }
 
     QPointer<MainWindow> window_;
     QMetaObject::Connection longLinkConnection_;
-    mutable std::mutex longLinkMutex_;
-    Text longLink_;  // 编辑框1 as last seen on the GUI thread
 };
 
 }  // namespace tarnwick

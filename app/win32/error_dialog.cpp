@@ -5,8 +5,8 @@
 
 #include "app/fatal_error.h"
 #include "app/runtime.h"
-#include "app/win32/wide_text.h"
 #include "text/runtime_error.h"
+#include "text/wide_text.h"
 
 namespace tarnwick {
 

@@ -6,10 +6,10 @@
 #include "app/front_end.h"
 #include "app/program_routines.h"
 #include "app/win32/main_window.h"
-#include "app/win32/wide_text.h"
 #include "app/win32/window_shorten_host.h"
 #include "shorten/never_destroyed.h"
 #include "shorten/shorten_job.h"
+#include "text/wide_text.h"
 
 namespace tarnwick {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "app/layout.h"
-#include "app/win32/wide_text.h"
+#include "text/wide_text.h"
 
 namespace tarnwick {
 

@@ -37,9 +37,9 @@ class MainWindow final : public ProgramWindow {
 
     Text LongLink() const;
     Text ShortLink() const override;
-    void SetShortLink(const Text& link);
+    void SetShortLink(const Text& link) override;
     void SetStatus(const Text& caption) override;
-    int SelectedProvider() const;
+    int SelectedProvider() const override;
 
     // The message loop's look at a message before the dialog manager's: Tab and the arrow keys
     // on the radio buttons go the window's own way. True when the message was handled.

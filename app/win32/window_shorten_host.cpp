@@ -5,19 +5,10 @@
 namespace tarnwick {
 
 WindowShortenHost::WindowShortenHost(MainWindow& window)
-    : window_(&window), target_(window.Handle()), longLink_(window.LongLink()) {
-    // Workers never read the control itself; they get the copy kept here.
-    window.BindLongLinkChange([this](Text text) {
-        const std::lock_guard lock(mutex_);
-        longLink_.swap(text);
-    });
+    : WindowHost(window.LongLink()), window_(&window), target_(window.Handle()) {
+    window.BindLongLinkChange([this](Text text) { StoreLongLink(std::move(text)); });
     window.BindPostedMessage([this](WPARAM number) { RunPosted(number); });
     window.BindDestroyed([this] { WindowGone(); });
-}
-
-Text WindowShortenHost::LongLinkSnapshot() const {
-    const std::lock_guard lock(mutex_);
-    return longLink_;
 }
 
 // The message carries the result's number only; the result waits here until the GUI thread
@@ -26,7 +17,7 @@ void WindowShortenHost::PostToGui(std::function<void()> task) {
     if (!task) {
         return;
     }
-    const std::lock_guard lock(mutex_);
+    const std::lock_guard lock(postMutex_);
     if (target_ == nullptr) {
         return;
     }
@@ -40,7 +31,7 @@ void WindowShortenHost::PostToGui(std::function<void()> task) {
 void WindowShortenHost::RunPosted(WPARAM number) {
     std::function<void()> task;
     {
-        const std::lock_guard lock(mutex_);
+        const std::lock_guard lock(postMutex_);
         const auto found = waiting_.find(number);
         if (found == waiting_.end()) {
             return;
@@ -55,25 +46,9 @@ void WindowShortenHost::RunPosted(WPARAM number) {
 
 void WindowShortenHost::WindowGone() {
     window_ = nullptr;
-    const std::lock_guard lock(mutex_);
+    const std::lock_guard lock(postMutex_);
     target_ = nullptr;
     waiting_.clear();
-}
-
-int WindowShortenHost::SelectedProvider() const {
-    return window_ == nullptr ? 0 : window_->SelectedProvider();
-}
-
-void WindowShortenHost::SetStatus(const Text& caption) {
-    if (window_ != nullptr) {
-        window_->SetStatus(caption);
-    }
-}
-
-void WindowShortenHost::SetShortLink(const Text& link) {
-    if (window_ != nullptr) {
-        window_->SetShortLink(link);
-    }
 }
 
 }  // namespace tarnwick

@@ -6,8 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "text/code_page.h"
-#include "text/code_page_system.h"
+#include "text/wide_text.h"
 
 namespace tarnwick::automation {
 
@@ -61,11 +60,10 @@ Variant Variant::Boolean(bool truth) {
 }
 
 Variant Variant::String(std::string_view text) {
-    const std::u16string units = DecodeToUtf16(text, kCodePageGbk);
+    const std::wstring wide = WideFromText(text);
     Variant variant;
     variant.value_.vt = VT_BSTR;
-    variant.value_.bstrVal = ::SysAllocStringLen(reinterpret_cast<const OLECHAR*>(units.data()),
-                                                 static_cast<UINT>(units.size()));
+    variant.value_.bstrVal = ::SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
     if (variant.value_.bstrVal == nullptr) {
         variant.value_.vt = VT_EMPTY;
     }
@@ -134,8 +132,7 @@ Text VariantToText(const Variant& value) {
         return {};
     }
     const BSTR text = value.value().bstrVal;
-    const std::u16string_view units(reinterpret_cast<const char16_t*>(text), ::SysStringLen(text));
-    return ToText(EncodeFromUtf16(units, kCodePageGbk, "?"));
+    return TextFromWide(std::wstring_view(text, ::SysStringLen(text)));
 }
 
 double VariantToNumber(const Variant& value) {

@@ -2,8 +2,7 @@
 // every failure of the object passed over as an empty result.
 #include <string>
 
-#include "text/code_page.h"
-#include "text/code_page_system.h"
+#include "text/wide_text.h"
 #include "web/request_object.h"
 #include "web/web_access.h"
 #include "web/win32/automation.h"
@@ -13,11 +12,6 @@ namespace tarnwick {
 namespace {
 
 using automation::Variant;
-
-std::wstring WideProgId() {
-    const std::u16string units = DecodeToUtf16(kRequestObjectProgId, kCodePageGbk);
-    return {units.begin(), units.end()};
-}
 
 // A synchronous WinHttp request cannot be interrupted, so the abandon check is not kept: a
 // worker whose click was superseded waits out the object's own time-outs.
@@ -89,7 +83,7 @@ class WinHttpObject final : public RequestObject {
 void PrepareWebAccess() {}
 
 RequestObjectRef CreateSystemRequestObject() {
-    static const std::wstring progId = WideProgId();
+    static const std::wstring progId = WideFromText(kRequestObjectProgId);
     automation::DispatchRef object = automation::CreateByProgId(progId.c_str());
     if (!object) {
         return nullptr;

@@ -1,5 +1,5 @@
-// Code-page-936 Text to and from the wide strings of the Win32 API: the window reads right
-// whatever the system's own code page is.
+// Code-page-936 Text to and from the wide strings of the Win32 API (UTF-16 there), with 936
+// always named: the same text whatever the system's own code page is.
 #pragma once
 
 #include <string>
@@ -16,6 +16,7 @@ inline std::wstring WideFromText(std::string_view text) {
     return {units.begin(), units.end()};
 }
 
+// For Windows, where wchar_t is a UTF-16 unit.
 inline Text TextFromWide(std::wstring_view wide) {
     const std::u16string_view units(reinterpret_cast<const char16_t*>(wide.data()), wide.size());
     return ToText(EncodeFromUtf16(units, kCodePageGbk, "?"));
