@@ -129,8 +129,10 @@ class WindowTest : public QObject {
     }
 
     void tabAndArrowsFollowTheWindowOrder() {
+        // As at a keyboard, the release goes to wherever the press moved the focus.
         const auto press = [](Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-            QTest::keyClick(QApplication::focusWidget(), key, modifiers);
+            QTest::keyPress(QApplication::focusWidget(), key, modifiers);
+            QTest::keyRelease(QApplication::focusWidget(), key, modifiers);
             return QApplication::focusWidget()->objectName();
         };
         QStringList order{QApplication::focusWidget()->objectName()};
@@ -164,6 +166,13 @@ class WindowTest : public QObject {
         OnCopyClicked(*window_);
         QCOMPARE(QGuiApplication::clipboard()->text(), link);
         QCOMPARE(Shown(Find("标签4")), QStringLiteral("复制短链成功！"));
+        // A screen reader's pointer over a character of the status line finds that character.
+        QAccessibleTextInterface* status =
+            QAccessible::queryAccessibleInterface(Find("标签4"))->textInterface();
+        for (int offset = 0; offset < 7; ++offset) {
+            QCOMPARE(status->offsetAtPoint(status->characterRect(offset).center()), offset);
+        }
+        QCOMPARE(status->offsetAtPoint(status->characterRect(6).bottomRight() + QPoint(9, 0)), -1);
         jobs.SetStatus("");
         QVERIFY(Shown(Find("标签4")).isEmpty());
         bool ranAfterClose = false;
