@@ -37,6 +37,8 @@ class Connection {
     // The answer is complete: an orderly end of the stream.
     void CloseWrite();
     bool Open() const { return open_; }
+    // For a responder that speaks another protocol on the connection from here on.
+    net::Socket Socket() const { return fd_; }
 
   private:
     net::Socket fd_;

@@ -9,9 +9,11 @@
 #include <future>
 #include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "tests/support/raw_server.h"
+#include "tests/web/tls_origin.h"
 #include "web/com.h"
 #include "web/curl/request.h"
 #include "web/transfer_abandon.h"
@@ -65,6 +67,24 @@ milliseconds Since(std::chrono::steady_clock::time_point start) {
 
 std::string Redirect(const std::string& status, const std::string& location) {
     return "HTTP/1.1 " + status + "\r\nLocation: " + location + "\r\nContent-Length: 0\r\n\r\n";
+}
+
+std::string RequestPath(const std::string& request) {
+    const std::size_t start = request.find(' ') + 1;
+    return request.substr(start, request.find(' ', start) - start);
+}
+
+// Answers by request path, an unknown path with a 404; after each answer, ends the stream or
+// waits for the next request on the connection.
+Responder Routes(std::map<std::string, std::string> replies, bool endStream) {
+    return [replies = std::move(replies), endStream](Connection& connection,
+                                                     const std::string& request) {
+        const auto reply = replies.find(RequestPath(request));
+        connection.Send(reply != replies.end() ? reply->second : Redirect("404 Not Found", ""));
+        if (endStream) {
+            connection.CloseWrite();
+        }
+    };
 }
 
 std::string Compress(std::string_view data, int windowBits = 16 + MAX_WBITS) {
@@ -159,7 +179,6 @@ TEST(Wire, RequestsAndAnswersOddHostileAndRedirected) {
         return ReplyWith(OkResponse(sent, "Content-Encoding: " + coding + "\r\n"));
     };
     RawServer other(ReplyWith(OkResponse("elsewhere")));
-    // Answers by request path; an unknown path gets a 404.
     const std::map<std::string, std::string> replies = {
         {"/start", Redirect("302 Found\r\nSet-Cookie: hop=1", "/final")},
         {"/final",
@@ -174,14 +193,19 @@ TEST(Wire, RequestsAndAnswersOddHostileAndRedirected) {
         {"/ftp", Redirect("301 Moved", "ftp://127.0.0.1/file")},
         {"/no-url", Redirect("302 Found", "\v\f")},  // blank to libcurl: no URL at all
     };
-    const Responder routes = [&replies](Connection& connection, const std::string& request) {
-        const std::size_t start = request.find(' ') + 1;
-        const auto reply = replies.find(request.substr(start, request.find(' ', start) - start));
-        connection.Send(reply != replies.end() ? reply->second : Redirect("404 Not Found", ""));
-        connection.CloseWrite();
-    };
+    const Responder routes = Routes(replies, true);
     const WebRequestArgs post{.method = kPostMethod, .bodyText = "a=1"};
     const WebRequestArgs quick{.timeoutSeconds = 1};  // 1 s idle, 4 s in all
+    // Time-outs of 0 or less set no limit at all: an answer after more than a second comes.
+    const RequestObjectRef patient = NewObject();
+    const RequestObjectRef negative = NewObject();
+    patient->SetTimeouts(0, 0, 0, 0);
+    negative->SetTimeouts(-1, -1, -1, -1);
+    const Responder slow = [](Connection& c, const std::string&) {
+        c.HoldUntilPeerCloses(1200);
+        c.Send(OkResponse("slow"));
+        c.CloseWrite();
+    };
     const char* gz = "Accept-Encoding: gzip";
     const Wants asText = {"^" + text + "|200|"};
     const Wants asGzip = {"^" + gzip + "|200|"};
@@ -216,11 +240,16 @@ TEST(Wire, RequestsAndAnswersOddHostileAndRedirected) {
         {"empty PUT", ok, {"^ok|"}, {.args = {.method = 3}, .sent = {"$\r\nContent-Length: 0\r\n\r\n"}}},
         {"DELETE", ok, {"^ok|"}, {"/d", {.method = 5, .bodyText = "gone"}, {"^DELETE /d ", "$\r\n\r\ngone"}}},
         {"OPTIONS *", ok, {"^ok|"}, {"", {.method = 4}, {"^OPTIONS * HTTP/1.1\r\n"}}},
+        {"OPTIONS * before a fragment", ok, {"^ok|"}, {"#f", {.method = 4}, {"^OPTIONS * "}}},
+        {"OPTIONS of a path", ok, {"^ok|"}, {"/o", {.method = 4}, {"^OPTIONS /o "}}},
         {"empty POST", ok, {"^ok|"}, {.args = {.method = kPostMethod}, .sent = {"$\r\nContent-Length: 0\r\n\r\n"}}},
         {"GET with body", ok, {"^ok|"}, {"/g", {.bodyText = "q"}, {"^GET /g ", "$\r\n\r\nq"}}},
         // Text goes out as UTF-8, and the URL is escaped.
         {"UTF-8", ok, {"^ok|"}, {"/a b/\xD6\xD0?q=\xD6\xD0", {.method = kPostMethod, .bodyText = "\xD6\xD0=1"},
           {"^POST /a%20b/%E4%B8%AD?q=%E4%B8%AD HTTP/1.1\r\n", "$\r\n\r\n\xE4\xB8\xAD=1"}}},
+        {"printable bytes as they are", ok, {"^ok|"}, {"/!~\x80" "A", {}, {"^GET /!~%E2%82%ACA HTTP"}}},
+        {"no time-outs", slow, {"^slow|200|"}, {.args = {.timeoutSeconds = -1, .requestObject = &patient}}},
+        {"negative time-outs", slow, {"^slow|200|"}, {.args = {.timeoutSeconds = -1, .requestObject = &negative}}},
         {"no answer", holding(""), kFailed, {.args = quick, .withinMs = 3000}},
         {"stall mid-body", holding("HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nabc"), kFailed,
          {.args = quick, .withinMs = 3000}},
@@ -243,8 +272,9 @@ TEST(Wire, RequestsAndAnswersOddHostileAndRedirected) {
         {"gzip", coded("gzip", gzip), {"^" + text + "|200||", "Content-Encoding: gzip"},
          {.headers = "Accept-Encoding: gzip, deflate"}},
         // Codings named on two lines are undone in turn.
-        {"gzip twice", ReplyWith(OkResponse(Compress(gzip), "Content-Encoding: gzip\r\nContent-Encoding: gzip\r\n")),
-         asText, {.headers = gz}},
+        {"deflate, then gzip", ReplyWith(OkResponse(Compress(Compress(text, MAX_WBITS)),
+                                                      "Content-Encoding: deflate\r\nContent-Encoding: gzip\r\n")),
+         asText, {.headers = "Accept-Encoding: gzip, deflate"}},
         {"zlib deflate", coded("deflate", Compress(text, MAX_WBITS)), asText, {.headers = "Accept-Encoding: gzip, deflate"}},
         {"raw deflate", coded("deflate", Compress(text, -MAX_WBITS)), asText, {.headers = "Accept-Encoding: deflate"}},
         {"offered, not coded", ReplyWith(OkResponse(gzip)), asGzip, {.headers = gz}}, {"coded, not offered", coded("gzip", gzip), asGzip},
@@ -280,11 +310,45 @@ TEST(Wire, RequestsAndAnswersOddHostileAndRedirected) {
     EXPECT_EQ(Unmet(other.Requests()[0], {"!Cookie"}), "");
 }
 
-// One object, two requests: nothing of the first request or answer may show in the next.
+// One object, one request after another: nothing of an answer may show in the next, and bytes
+// a server sends after an answer without a body are never read as the next answer.
 TEST(Wire, AnswersStayWithTheirRequest) {
+    const Responder routes =
+        Routes({{"/first", OkResponse("first", "X-First: 1\r\n")},
+                {"/404", "HTTP/1.1 404 Not Found\r\nContent-Length: 5\r\n\r\nother"},
+                {"/next", OkResponse("next")}},
+               false);
+    // The body such an answer must not have comes late, once the next request is on its way.
+    const std::map<std::string, std::string> bodiless = {
+        {"/head", "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\n"},
+        {"/204", "HTTP/1.1 204 No Content\r\n\r\n"},
+        {"/304", "HTTP/1.1 304 Not Modified\r\n\r\n"}};
+    RawServer server([&](Connection& connection, const std::string& request) {
+        const auto head = bodiless.find(RequestPath(request));
+        if (head == bodiless.end()) {
+            routes(connection, request);
+        } else if (connection.Send(head->second) && connection.ReadRequest()) {
+            connection.Send(OkResponse("stray"));
+        }
+    });
+    const RequestObjectRef object = NewObject();
+    const std::string next = "next|200||Content-Length: 4";
+    const std::vector<std::tuple<std::string, int, std::string>> steps = {
+        {"/first", kGetMethod, "first|200||Content-Length: 5\r\nX-First: 1"},
+        {"/404", kGetMethod, "other|404||Content-Length: 5"},
+        {"/head", kHeadMethod, "|200||Content-Length: 5"},
+        {"/next", kGetMethod, next},
+        {"/204", kGetMethod, "|204||"},
+        {"/next", kGetMethod, next},
+        {"/304", kGetMethod, "|304||"},
+        {"/next", kGetMethod, next},
+    };
+    for (const auto& [path, method, want] : steps) {
+        EXPECT_EQ(Fetch(server.Url(path), {.method = method, .requestObject = &object}), want)
+            << path;
+    }
     // Open forgets the last answer and the lines set for it; a failed Send after a good one
     // reports nothing of the good one.
-    const RequestObjectRef object = NewObject();
     auto answer = [&object] {
         return object->GetAllResponseHeaders() + std::to_string(object->Status()) +
                std::to_string(object->ResponseBody().size());
@@ -296,9 +360,10 @@ TEST(Wire, AnswersStayWithTheirRequest) {
                   "real|200||Content-Length: 4");
         ASSERT_TRUE(object->Open("GET", once.Url("/two"), false));
         EXPECT_EQ(answer(), "00");
+        object->SetRequestHeader("X-Two", " \t2 ");
         ASSERT_TRUE(object->Send(std::string_view()));
         EXPECT_EQ(once.Requests().back(), "GET /two HTTP/1.1\r\nHost: 127.0.0.1:" +
-                                              std::to_string(once.Port()) + "\r\n\r\n");
+                                              std::to_string(once.Port()) + "\r\nX-Two: 2\r\n\r\n");
     }
     EXPECT_FALSE(object->Send(std::string_view()));
     EXPECT_EQ(answer(), "00");
@@ -349,6 +414,45 @@ TEST(Wire, ProxiesFromTheEnvironmentAndCredentialsForTheProxyOnly) {
                               "!User-Agent: Mozilla"}),
               "");
     EXPECT_EQ(Unmet(sent[3], {"^GET http://provider.example/c ", "!Proxy-Authorization"}), "");
+}
+
+// A self-signed certificate for another name, behind a proxy: the object takes it only when told
+// to ignore each of its faults, and the proxy hears nothing of the request in the tunnel.
+TEST(Wire, CertificateFaultsIgnoredAsToldThroughATunnel) {
+    const TlsOrigin origin;
+    const TlsOrigin expired(true);
+    Text headers = "X-Secret: 1";
+    EXPECT_EQ(Fetch("https://origin.test/p", {.headers = &headers, .proxy = origin.Proxy()}),
+              "over tls|200||Content-Length: 8\r\nX-Origin: 1");
+    ASSERT_EQ(origin.ProxyRequests().size(), 1u);
+    EXPECT_EQ(Unmet(origin.ProxyRequests()[0],
+                    {"^CONNECT origin.test:443 HTTP/1.1\r\n", "!X-Secret", "!Referer", "!Mozilla"}),
+              "");
+    ASSERT_EQ(origin.OriginRequests().size(), 1u);
+    EXPECT_EQ(Unmet(origin.OriginRequests()[0],
+                    {"^GET /p HTTP/1.1\r\nHost: origin.test\r\n", "\r\nX-Secret: 1\r\n"}),
+              "");
+    const int unknownCaAndName = kIgnoreUnknownCa | kIgnoreWrongHostName;
+    const struct {
+        int ignored;
+        const TlsOrigin& server;
+        int status;
+    } rows[] = {
+        {0, origin, 0},
+        {kIgnoreUnknownCa, origin, 0},
+        {kIgnoreWrongHostName | kIgnoreInvalidDate, origin, 0},
+        {unknownCaAndName, origin, 200},
+        {unknownCaAndName, expired, 0},
+        {unknownCaAndName | kIgnoreInvalidDate, expired, 200},
+    };
+    for (const auto& row : rows) {
+        const RequestObjectRef object = NewObject();
+        object->SetProxy(kProxySettingNamed, row.server.Proxy());
+        object->Option(kOptionSslErrorIgnoreFlags, row.ignored);
+        object->Open("GET", "https://origin.test/", false);
+        object->Send(std::string_view());
+        EXPECT_EQ(object->Status(), row.status) << row.ignored << (&row.server == &expired);
+    }
 }
 
 TEST(Wire, ObjectRefusesWhatItCannotDo) {
