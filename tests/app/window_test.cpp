@@ -4,6 +4,7 @@
 #include <QAccessible>
 #include <QClipboard>
 #include <QGroupBox>
+#include <QImage>
 #include <QLineEdit>
 #include <QScreen>
 #include <QStyle>
@@ -160,7 +161,9 @@ class WindowTest : public QObject {
     void longLinksAndLateWorkThroughTheHost() {
         WindowShortenHost host(*window_);
         ShortenHost& jobs = host;
-        const QString link = QStringLiteral("http://s.example/") + QString(40000, QLatin1Char('x'));
+        const QString link =
+            QStringLiteral("http://s.example/中") + QString(40000, QLatin1Char('x'));
+        Find<QLineEdit>("编辑框1")->setText(QStringLiteral("https://中.example/"));
         jobs.SetShortLink(TextFromQString(link));
         QCOMPARE(Find<QLineEdit>("编辑框2")->cursorPosition(), 0);
         OnCopyClicked(*window_);
@@ -173,6 +176,14 @@ class WindowTest : public QObject {
             QCOMPARE(status->offsetAtPoint(status->characterRect(offset).center()), offset);
         }
         QCOMPARE(status->offsetAtPoint(status->characterRect(6).bottomRight() + QPoint(9, 0)), -1);
+        const QImage painted = Find("标签4")->grab().toImage();
+        bool red = false;
+        for (int y = 0; y < painted.height(); ++y) {
+            for (int x = 0; x < painted.width(); ++x) {
+                red = red || painted.pixelColor(x, y) == QColor(255, 0, 0);
+            }
+        }
+        QVERIFY(red);
         jobs.SetStatus("");
         QVERIFY(Shown(Find("标签4")).isEmpty());
         bool ranAfterClose = false;
@@ -183,7 +194,7 @@ class WindowTest : public QObject {
         jobs.SetStatus("late");
         jobs.SetShortLink("late");
         QCOMPARE(jobs.SelectedProvider(), 0);
-        QCOMPARE(jobs.LongLinkSnapshot(), Text("https://www.iana.org/"));
+        QCOMPARE(jobs.LongLinkSnapshot(), Text("https://\xD6\xD0.example/"));
     }
 
     void windowSystemDetection() {
