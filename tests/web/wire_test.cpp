@@ -392,6 +392,11 @@ TEST(Wire, ProxiesFromTheEnvironmentAndCredentialsForTheProxyOnly) {
     RawServer proxy(ReplyWith(OkResponse("from proxy")));
     ::setenv("http_proxy", proxy.Url("").c_str(), 1);  // NOLINT(concurrency-mt-unsafe)
     EXPECT_EQ(Unmet(Fetch("http://provider.example/shorten?x=1"), {"^from proxy|200|"}), "");
+    // The direct setting goes past it.
+    RawServer origin(ReplyWith(OkResponse("direct")));
+    const RequestObjectRef direct = NewObject();
+    direct->SetProxy(kProxySettingDirect, "");
+    EXPECT_EQ(Unmet(Fetch(origin.Url(), {.requestObject = &direct}), {"^direct|200|"}), "");
     // A named proxy is used even for hosts that the environment would send direct. Its
     // credentials go to it alone, and to no later request on the object; a CONNECT carries
     // none of the request's own lines.
