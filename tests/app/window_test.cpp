@@ -4,7 +4,6 @@
 #include <QAccessible>
 #include <QClipboard>
 #include <QGroupBox>
-#include <QImage>
 #include <QLineEdit>
 #include <QScreen>
 #include <QStyle>
@@ -176,14 +175,8 @@ class WindowTest : public QObject {
             QCOMPARE(status->offsetAtPoint(status->characterRect(offset).center()), offset);
         }
         QCOMPARE(status->offsetAtPoint(status->characterRect(6).bottomRight() + QPoint(9, 0)), -1);
-        const QImage painted = Find("标签4")->grab().toImage();
-        bool red = false;
-        for (int y = 0; y < painted.height(); ++y) {
-            for (int x = 0; x < painted.width(); ++x) {
-                red = red || painted.pixelColor(x, y) == QColor(255, 0, 0);
-            }
-        }
-        QVERIFY(red);
+        // Painted in red on grey.
+        QVERIFY(!Find("标签4")->grab().toImage().allGray());
         jobs.SetStatus("");
         QVERIFY(Shown(Find("标签4")).isEmpty());
         bool ranAfterClose = false;
