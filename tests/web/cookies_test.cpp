@@ -34,6 +34,14 @@ TEST(MergeCookies, RowsFromTheRules) {
         EXPECT_EQ(MergeCookies(older, newer), expected) << before << " + " << received;
         EXPECT_EQ(older, expected) << before << " + " << received;
     }
+    // More items than the name set starts with room for: it grows.
+    Text many;
+    for (int i = 0; i < 40; ++i) {
+        many += "c" + std::to_string(i) + "=" + std::to_string(i) + "; ";
+    }
+    const Text merged = "c0=new; " + many.substr(6, many.size() - 8);
+    Text fresh = "c0=new";
+    EXPECT_EQ(MergeCookies(many, fresh), merged);
     Text older = "a=1";
     Text newer = "b=20; c=deleted;\xA1\xA1x=4";
     MergeCookies(older, newer);

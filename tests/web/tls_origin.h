@@ -11,6 +11,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/support/raw_server.h"
@@ -87,19 +88,18 @@ class TlsOrigin {
         if (connection.Send("HTTP/1.1 200 Connection established\r\nX-Proxy: 1\r\n\r\n") &&
             SSL_set_fd(ssl.get(), static_cast<int>(connection.Socket())) == 1 &&
             SSL_accept(ssl.get()) == 1) {
+            // Requests without a body, one after another on the connection until it ends.
+            const std::string answer = OkResponse("over tls", "X-Origin: 1\r\n");
             std::string request;
             std::array<char, 4096> chunk{};
-            for (int got = 0; request.find("\r\n\r\n") == std::string::npos &&
-                              (got = SSL_read(ssl.get(), chunk.data(), chunk.size())) > 0;) {
+            for (int got = 0; (got = SSL_read(ssl.get(), chunk.data(), chunk.size())) > 0;) {
                 request.append(chunk.data(), static_cast<std::size_t>(got));
+                if (request.ends_with("\r\n\r\n")) {
+                    const std::lock_guard lock(mutex_);
+                    originRequests_.push_back(std::exchange(request, {}));
+                    SSL_write(ssl.get(), answer.data(), static_cast<int>(answer.size()));
+                }
             }
-            {
-                const std::lock_guard lock(mutex_);
-                originRequests_.push_back(request);
-            }
-            const std::string answer = OkResponse("over tls", "X-Origin: 1\r\n");
-            SSL_write(ssl.get(), answer.data(), static_cast<int>(answer.size()));
-            SSL_shutdown(ssl.get());
         }
         connection.CloseWrite();
     }

@@ -91,11 +91,13 @@ class CurlRequest final : public RequestObject {
             return false;
         }
         Text escaped = EscapeUrl(url);
-        if (!ParseHttpUrl(escaped)) {
+        std::optional<UrlParts> origin = ParseHttpUrl(escaped);
+        if (!origin) {
             return false;
         }
         method_ = Text(method);
         url_ = std::move(escaped);
+        origin_ = std::move(*origin);
         opened_ = true;
         return true;
     }
@@ -135,11 +137,7 @@ class CurlRequest final : public RequestObject {
             return false;
         }
         ClearResponse();
-        if (!Exchange(body)) {
-            ClearResponse();
-            return false;
-        }
-        return true;
+        return Exchange(body);
     }
 
     ByteSet ResponseBody() override { return body_; }
@@ -162,10 +160,6 @@ class CurlRequest final : public RequestObject {
     // here, by the object's own rules: which statuses turn a POST into a GET and drop the body
     // and its header lines, and that credentials go only to the first URL's origin.
     bool Exchange(const ByteSet& body) {
-        const std::optional<UrlParts> first = ParseHttpUrl(url_);
-        if (!first) {
-            return false;
-        }
         Text method = method_;
         Text url = url_;
         bool withBody = true;
@@ -211,7 +205,7 @@ class CurlRequest final : public RequestObject {
                 method = "GET";
                 withBody = false;
             }
-            keepCredentials = IsSameOrigin(*first, *nextParts);
+            keepCredentials = IsSameOrigin(origin_, *nextParts);
             url = next;
         }
     }
@@ -255,6 +249,7 @@ class CurlRequest final : public RequestObject {
     bool opened_ = false;
     Text method_;
     Text url_;
+    UrlParts origin_;  // of url_
     HeaderLines headers_;
     // The final response.
     ByteSet body_;
