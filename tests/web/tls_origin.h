@@ -18,15 +18,9 @@
 
 namespace tarnwick::test {
 
-template <auto Free>
-struct OpenSslFree {
-    template <typename T>
-    void operator()(T* object) const {
-        Free(object);
-    }
-};
-template <typename T, auto Free>
-using OpenSslPtr = std::unique_ptr<T, OpenSslFree<Free>>;
+// An OpenSSL object freed by its own function.
+template <typename T>
+using OpenSslPtr = std::unique_ptr<T, void (*)(T*)>;
 
 class TlsOrigin {
   public:
@@ -44,7 +38,7 @@ class TlsOrigin {
     }
 
   private:
-    using Context = OpenSslPtr<SSL_CTX, SSL_CTX_free>;
+    using Context = OpenSslPtr<SSL_CTX>;
 
     // A client that offers HTTP/2 gets it, and with it an answer in a protocol this origin does
     // not speak: the object must offer HTTP/1.1 only, as the system's object does.
@@ -62,8 +56,8 @@ class TlsOrigin {
 
     static Context SelfSignedContext(bool expired) {
         constexpr long kDay = 24L * 60 * 60;
-        const OpenSslPtr<EVP_PKEY, EVP_PKEY_free> key(EVP_EC_gen("P-256"));
-        const OpenSslPtr<X509, X509_free> certificate(X509_new());
+        const OpenSslPtr<EVP_PKEY> key(EVP_EC_gen("P-256"), EVP_PKEY_free);
+        const OpenSslPtr<X509> certificate(X509_new(), X509_free);
         X509* cert = certificate.get();
         X509_set_version(cert, 2);
         ASN1_INTEGER_set(X509_get_serialNumber(cert), 1);
@@ -75,7 +69,7 @@ class TlsOrigin {
         X509_set_issuer_name(cert, name);
         X509_set_pubkey(cert, key.get());
         X509_sign(cert, key.get(), EVP_sha256());
-        Context context(SSL_CTX_new(TLS_server_method()));
+        Context context(SSL_CTX_new(TLS_server_method()), SSL_CTX_free);
         SSL_CTX_use_certificate(context.get(), cert);
         SSL_CTX_use_PrivateKey(context.get(), key.get());
         SSL_CTX_set_alpn_select_cb(context.get(), PreferHttp2, nullptr);
@@ -84,7 +78,7 @@ class TlsOrigin {
 
     // The proxy's answer carries a line of its own, which is no part of the origin's answer.
     void Tunnel(Connection& connection) {
-        const OpenSslPtr<SSL, SSL_free> ssl(SSL_new(context_.get()));
+        const OpenSslPtr<SSL> ssl(SSL_new(context_.get()), SSL_free);
         if (connection.Send("HTTP/1.1 200 Connection established\r\nX-Proxy: 1\r\n\r\n") &&
             SSL_set_fd(ssl.get(), static_cast<int>(connection.Socket())) == 1 &&
             SSL_accept(ssl.get()) == 1) {
