@@ -73,19 +73,6 @@ std::string RequestPath(const std::string& request) {
     return request.substr(start, request.find(' ', start) - start);
 }
 
-// Answers by request path, an unknown path with a 404; after each answer, ends the stream or
-// waits for the next request on the connection.
-Responder Routes(std::map<std::string, std::string> replies, bool endStream) {
-    return [replies = std::move(replies), endStream](Connection& connection,
-                                                     const std::string& request) {
-        const auto reply = replies.find(RequestPath(request));
-        connection.Send(reply != replies.end() ? reply->second : Redirect("404 Not Found", ""));
-        if (endStream) {
-            connection.CloseWrite();
-        }
-    };
-}
-
 std::string Compress(std::string_view data, int windowBits = 16 + MAX_WBITS) {
     z_stream stream{};
     deflateInit2(&stream, Z_BEST_COMPRESSION, Z_DEFLATED, windowBits, 9, Z_DEFAULT_STRATEGY);
@@ -198,7 +185,11 @@ TEST(Wire, RequestsAndAnswersOddHostileAndRedirected) {
         {"/ftp", Redirect("301 Moved", "ftp://127.0.0.1/file")},
         {"/no-url", Redirect("302 Found", "\v\f")},  // blank to libcurl: no URL at all
     };
-    const Responder routes = Routes(replies, true);
+    const Responder routes = [&replies](Connection& connection, const std::string& request) {
+        const auto reply = replies.find(RequestPath(request));
+        connection.Send(reply != replies.end() ? reply->second : Redirect("404 Not Found", ""));
+        connection.CloseWrite();
+    };
     const WebRequestArgs post{.method = kPostMethod, .bodyText = "a=1"};
     const WebRequestArgs quick{.timeoutSeconds = 1};  // 1 s idle, 4 s in all
     // Time-outs of 0 or less set no limit at all: an answer after more than a second comes. A
@@ -332,21 +323,18 @@ TEST(Wire, RequestsAndAnswersOddHostileAndRedirected) {
 // One object, one request after another: nothing of an answer may show in the next, and bytes
 // a server sends after an answer without a body are never read as the next answer.
 TEST(Wire, AnswersStayWithTheirRequest) {
-    const Responder routes =
-        Routes({{"/first", OkResponse("first", "X-First: 1\r\n")},
-                {"/404", "HTTP/1.1 404 Not Found\r\nContent-Length: 5\r\n\r\nother"},
-                {"/next", OkResponse("next")}},
-               false);
-    // The body such an answer must not have comes late, once the next request is on its way.
-    const std::map<std::string, std::string> bodiless = {
-        {"/head", "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\n"},
-        {"/204", "HTTP/1.1 204 No Content\r\n\r\n"},
-        {"/304", "HTTP/1.1 304 Not Modified\r\n\r\n"}};
-    RawServer server([&](Connection& connection, const std::string& request) {
-        const auto head = bodiless.find(RequestPath(request));
-        if (head == bodiless.end()) {
-            routes(connection, request);
-        } else if (connection.Send(head->second) && connection.ReadRequest()) {
+    // The body an answer without one must not have comes late, once the next request is on its
+    // way.
+    const std::map<std::string, std::pair<std::string, bool>> replies = {
+        {"/first", {OkResponse("first", "X-First: 1\r\n"), false}},
+        {"/404", {"HTTP/1.1 404 Not Found\r\nContent-Length: 5\r\n\r\nother", false}},
+        {"/next", {OkResponse("next"), false}},
+        {"/head", {"HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\n", true}},
+        {"/204", {"HTTP/1.1 204 No Content\r\n\r\n", true}},
+        {"/304", {"HTTP/1.1 304 Not Modified\r\n\r\n", true}}};
+    RawServer server([&replies](Connection& connection, const std::string& request) {
+        const auto& [answer, bodyComesLate] = replies.at(RequestPath(request));
+        if (connection.Send(answer) && bodyComesLate && connection.ReadRequest()) {
             connection.Send(OkResponse("stray"));
         }
     });
