@@ -2,26 +2,16 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
-#include <deque>
 #include <latch>
-#include <regex>
 #include <semaphore>
-#include <string>
-#include <thread>
-#include <vector>
+#include <string_view>
+#include <tuple>
 
-#include "shorten/hosts.h"
 #include "shorten/shorten_job.h"
 #include "shorten/worker_threads.h"
-#include "tests/support/fake_shorten_host.h"
-#include "tests/support/provider_simulator.h"
-#include "text/find.h"
 
 namespace tarnwick {
 namespace {
-
-using Sim = ProviderSimulator;
 
 // What each provider's answer makes of its link; "" is a failure. Then: a scheme alone names no
 // link; plain text keeps its backslashes; a backslash that is the second byte of a double-byte

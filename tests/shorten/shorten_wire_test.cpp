@@ -2,19 +2,15 @@
 // proxy that the environment names.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <deque>
-#include <latch>
 #include <regex>
-#include <semaphore>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "shorten/hosts.h"
 #include "shorten/shorten_job.h"
-#include "shorten/worker_threads.h"
 #include "tests/support/fake_shorten_host.h"
 #include "tests/support/provider_simulator.h"
 #include "text/find.h"

@@ -5,7 +5,6 @@
 
 #include <condition_variable>
 #include <cstddef>
-#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
