@@ -46,10 +46,6 @@ int TimeoutMs(int timeoutSeconds) {
 }
 
 void HandOverHeaders(RequestObject& object, const Text& headers) {
-    if (TextFind(headers, "\r\n") == -1) {
-        object.SetRequestHeader(HeaderName(headers), HeaderValue(headers));
-        return;
-    }
     for (const Text& line : TextSplit(headers, "\r\n")) {
         if (!line.empty()) {
             object.SetRequestHeader(HeaderName(line), HeaderValue(line));

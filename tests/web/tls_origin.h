@@ -6,6 +6,7 @@
 #include <openssl/evp.h>
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
+#include <openssl/x509v3.h>
 
 #include <array>
 #include <memory>
@@ -24,9 +25,11 @@ using OpenSslPtr = std::unique_ptr<T, void (*)(T*)>;
 
 class TlsOrigin {
   public:
-    // expired: the certificate's validity ended yesterday.
-    explicit TlsOrigin(bool expired = false)
-        : context_(SelfSignedContext(expired)),
+    // An expired certificate's validity ended yesterday; the other fault is one that no flag
+    // names.
+    enum Fault { kNone, kExpired, kUnknownCriticalExtension };
+    explicit TlsOrigin(Fault fault = kNone)
+        : context_(SelfSignedContext(fault)),
           server_([this](Connection& connection, const std::string&) { Tunnel(connection); }) {}
 
     // "127.0.0.1:port", the proxy to name.
@@ -54,7 +57,8 @@ class TlsOrigin {
         return SSL_TLSEXT_ERR_OK;
     }
 
-    static Context SelfSignedContext(bool expired) {
+    static Context SelfSignedContext(Fault fault) {
+        const bool expired = fault == kExpired;
         constexpr long kDay = 24L * 60 * 60;
         const OpenSslPtr<EVP_PKEY> key(EVP_EC_gen("P-256"), EVP_PKEY_free);
         const OpenSslPtr<X509> certificate(X509_new(), X509_free);
@@ -67,6 +71,12 @@ class TlsOrigin {
         X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC,
                                    reinterpret_cast<const unsigned char*>("tls.test"), -1, -1, 0);
         X509_set_issuer_name(cert, name);
+        if (fault == kUnknownCriticalExtension) {
+            const OpenSslPtr<X509_EXTENSION> extension(
+                X509V3_EXT_nconf(nullptr, nullptr, "1.3.6.1.4.1.99999.1", "critical,DER:05:00"),
+                X509_EXTENSION_free);
+            X509_add_ext(cert, extension.get(), -1);
+        }
         X509_set_pubkey(cert, key.get());
         X509_sign(cert, key.get(), EVP_sha256());
         Context context(SSL_CTX_new(TLS_server_method()), SSL_CTX_free);

@@ -167,6 +167,7 @@ TEST(Wire, RequestsAndAnswersOddHostileAndRedirected) {
     const std::string gzip = Compress(text);
     const std::string corrupt("\x1f\x8b\x08\x00garbage", 11);
     const std::string bomb = Compress(std::string(std::size_t{65} << 20, '\0'));
+    const std::string limit(kMaxResponseBodyBytes, '\0');  // what an answer may hold, decoded too
     auto coded = [](const std::string& coding, const std::string& sent) {
         return ReplyWith(OkResponse(sent, "Content-Encoding: " + coding + "\r\n"));
     };
@@ -192,12 +193,10 @@ TEST(Wire, RequestsAndAnswersOddHostileAndRedirected) {
     };
     const WebRequestArgs post{.method = kPostMethod, .bodyText = "a=1"};
     const WebRequestArgs quick{.timeoutSeconds = 1};  // 1 s idle, 4 s in all
-    // Time-outs of 0 or less set no limit at all: an answer after more than a second comes. A
+    // Time-outs of 0 set no limit at all: an answer after more than a second comes. A
     // send time-out limits sending only.
     const RequestObjectRef patient = NewObject();
-    const RequestObjectRef negative = NewObject();
     patient->SetTimeouts(0, 0, 1, 0);
-    negative->SetTimeouts(-1, -1, -1, -1);
     const Responder slow = [](Connection& c, const std::string&) {
         c.HoldUntilPeerCloses(1200);
         c.Send(OkResponse("slow"));
@@ -246,7 +245,6 @@ TEST(Wire, RequestsAndAnswersOddHostileAndRedirected) {
           {"^POST /a%20b/%E4%B8%AD?q=%E4%B8%AD HTTP/1.1\r\n", "$\r\n\r\n\xE4\xB8\xAD=1"}}},
         {"printable bytes as they are", ok, {"^ok|"}, {"/!~\x80" "A", {}, {"^GET /!~%E2%82%ACA HTTP"}}},
         {"no time-outs", slow, {"^slow|200|"}, {.args = {.timeoutSeconds = -1, .requestObject = &patient}}},
-        {"negative time-outs", slow, {"^slow|200|"}, {.args = {.timeoutSeconds = -1, .requestObject = &negative}}},
         {"no answer", holding(""), kFailed, {.args = quick, .withinMs = 3000}},
         {"stall mid-body", holding("HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nabc"), kFailed,
          {.args = quick, .withinMs = 3000}},
@@ -293,6 +291,8 @@ TEST(Wire, RequestsAndAnswersOddHostileAndRedirected) {
         {"two gzip members", coded("gzip", gzip + gzip), {"^" + text + text + "|"}, {.headers = gz}},
         {"corrupt", coded("gzip", corrupt), {"^" + corrupt + "|200|"}, {.headers = gz}},
         {"65 MiB once decoded", coded("gzip", bomb), {"^" + bomb + "|200|"}, {.headers = gz}},
+        {"64 MiB once decoded", coded("gzip", Compress(limit)), {"^" + limit + "|200|"}, {.headers = gz}},
+        {"64 MiB", ReplyWith(OkResponse(limit)), {"^" + limit + "|200|"}},
         {"followed", routes, {"=done|200|k=v|Content-Length: 4\r\nX-Final: 1"}, {.path = "/start",
           .sent = {"^GET /final HTTP/1.1\r\n", "\r\nCookie: k=v\r\n"}, .requests = 2, .cookies = "k=v"}},
         {"not followed", routes, {"=|302|hop=1; k=v|Set-Cookie: hop=1\r\nLocation: /final\r\nContent-Length: 0"},
@@ -413,7 +413,8 @@ TEST(Wire, ProxiesFromTheEnvironmentAndCredentialsForTheProxyOnly) {
 // to ignore each of its faults, and the proxy hears nothing of the request in the tunnel.
 TEST(Wire, CertificateFaultsIgnoredAsToldThroughATunnel) {
     const TlsOrigin origin;
-    const TlsOrigin expired(true);
+    const TlsOrigin expired(TlsOrigin::kExpired);
+    const TlsOrigin strange(TlsOrigin::kUnknownCriticalExtension);
     Text headers = "X-Secret: 1";
     EXPECT_EQ(Fetch("https://origin.test/p", {.headers = &headers, .proxy = origin.Proxy()}),
               "over tls|200||Content-Length: 8\r\nX-Origin: 1");
@@ -437,6 +438,7 @@ TEST(Wire, CertificateFaultsIgnoredAsToldThroughATunnel) {
         {0, origin, 0},
         {unknownCaAndName, expired, 0},
         {unknownCaAndName | kIgnoreInvalidDate, expired, 200},
+        {unknownCaAndName | kIgnoreInvalidDate | kIgnoreWrongUsage, strange, 0},  // not a flag's
     };
     // One object throughout: a connection checked under flags that no longer hold is not used
     // again.

@@ -160,7 +160,7 @@ ByteSet DecodeContent(std::string_view contentEncoding, std::string_view acceptE
         if (coding == "identity") {
             continue;
         }
-        bool known = true;
+        bool known = false;
         std::optional<ByteSet> decoded = IsOffered(acceptEncoding, coding)
                                              ? DecodeOne(coding, current, maxBytes, known)
                                              : std::nullopt;
