@@ -76,9 +76,11 @@ void ProviderSimulator::Respond(test::Connection& connection, const std::string&
         const std::lock_guard lock(mutex_);
         const auto found =
             addresses_.find(server_.Url(request.substr(at, request.find(' ', at) - at)));
-        connection.Send(found == addresses_.end()
-                            ? "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n"
-                            : "HTTP/1.1 302 Found\r\nLocation: " + found->second + "\r\n\r\n");
+        connection.Send(
+            found == addresses_.end()
+                ? "HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\nConnection: close\r\n\r\n"
+                : "HTTP/1.1 302 Found\r\nLocation: " + found->second +
+                      "\r\nConnection: close\r\n\r\n");
         connection.CloseWrite();
         return;
     }
@@ -95,8 +97,10 @@ void ProviderSimulator::Respond(test::Connection& connection, const std::string&
     const bool home = request.compare(pathAt, 2, "/ ") == 0;
     const std::size_t valueAt = std::min(request.find("url="), request.size() - 4) + 4;
     const std::size_t valueEnd = request.find(provider == 2 ? ' ' : '&', valueAt);
-    const std::string cookie =
-        "Set-Cookie: " + std::string(home ? kHomeCookie : kAnswerCookie) + "; path=/\r\n";
+    // Each answer ends its connection, and says so: a client that kept the connection for its
+    // next request would race the close.
+    const std::string cookie = "Set-Cookie: " + std::string(home ? kHomeCookie : kAnswerCookie) +
+                               "; path=/\r\nConnection: close\r\n";
     // The link where the service puts it: JSON with escaped slashes for 1 and 3, a line for 2.
     const std::string address =
         DecodedAddress(provider, request.substr(valueAt, valueEnd - valueAt));
