@@ -284,7 +284,7 @@ TEST(Wire, RequestsAndAnswersOddHostileAndRedirected) {
         {"zlib deflate", coded("deflate", Compress(text, MAX_WBITS)), asText, {.headers = "Accept-Encoding: gzip, deflate"}},
         {"raw deflate", coded("deflate", Compress(text, -MAX_WBITS)), asText, {.headers = "Accept-Encoding: deflate"}},
         {"offered, not coded", ReplyWith(OkResponse(gzip)), asGzip, {.headers = gz}}, {"coded, not offered", coded("gzip", gzip), asGzip},
-        {"offered with q=1", coded("gzip", gzip), asText, {.headers = "Accept-Encoding: gzip;q=1"}},
+        {"offered with q=0.5", coded("gzip", gzip), asText, {.headers = "Accept-Encoding: gzip;q=0.5;level=1"}},
         {"refused with q=0", coded("gzip", gzip), asGzip, {.headers = "Accept-Encoding: gzip;q=0.000"}},
         {"x-gzip is gzip", coded("x-gzip", gzip), asText, {.headers = gz}},
         {"identity", coded("gzip, identity", gzip), asText, {.headers = gz}},
@@ -473,7 +473,7 @@ TEST(Wire, ObjectRefusesWhatItCannotDo) {
     const std::vector<bool> accepted = {
         object->SetTimeouts(1, 1, 1, 1), object->Open("GET", "http://127.0.0.1/", false),
         object->SetRequestHeader("X", "1"), !object->SetRequestHeader("Bad Name", "1"),
-        object->Option(kOptionEnableRedirects, 0),
+        object->SetRequestHeader("Proxy-Authorization", "x"), object->Option(kOptionEnableRedirects, 0),
         object->Option(kOptionSslErrorIgnoreFlags, kIgnoreUnknownCa)};
     // clang-format on
     EXPECT_EQ(refused, std::vector<bool>(refused.size(), false));
@@ -482,7 +482,7 @@ TEST(Wire, ObjectRefusesWhatItCannotDo) {
     // is the default Referer): nothing of such a call goes out.
     RawServer server(ReplyWith(OkResponse("sent")));
     for (const char* tail :
-         {"\r\nX-Evil: 1", "\n", "\t", "\x01", "\x7F", "\xD6", "a\xD6\xD0\x81"}) {
+         {"\r\nX-Evil: 1", "\n", "\t", "\x01", "\x1F", "\x7F", "\xD6", "a\xD6\xD0\x81"}) {
         EXPECT_FALSE(object->Open("GET", server.Url("/") + tail, false)) << tail;
         EXPECT_EQ(Unmet(Fetch(server.Url("/") + tail), kFailed), "");
     }
