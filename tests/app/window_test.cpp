@@ -160,6 +160,7 @@ class WindowTest : public QObject {
     void longLinksAndLateWorkThroughTheHost() {
         WindowShortenHost host(*window_);
         ShortenHost& jobs = host;
+        QCOMPARE(jobs.LongLinkSnapshot(), Text("https://www.iana.org/"));  // the box as it starts
         const QString link =
             QStringLiteral("http://s.example/中") + QString(40000, QLatin1Char('x'));
         Find<QLineEdit>("编辑框1")->setText(QStringLiteral("https://中.example/"));
