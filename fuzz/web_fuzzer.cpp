@@ -12,8 +12,8 @@
 
 #include "fuzz/fuzz_input.h"
 #include "fuzz/reference.h"
+#include "web/content_decoding.h"
 #include "web/cookies.h"
-#include "web/curl/content_decoding.h"
 #include "web/header_lines.h"
 
 using namespace tarnwick;

@@ -18,9 +18,14 @@ inline constexpr int kProxySettingDefault =
 inline constexpr int kProxySettingDirect = 1;
 inline constexpr int kProxySettingNamed = 2;
 
+// Whom SetCredentials' user and password are for.
+inline constexpr int kCredentialsForServer = 0;
+inline constexpr int kCredentialsForProxy = 1;
+
 // Option indices and the certificate errors that option 4 may ignore.
 inline constexpr int kOptionSslErrorIgnoreFlags = 4;
 inline constexpr int kOptionEnableRedirects = 6;
+inline constexpr int kOptionSecureProtocols = 9;
 inline constexpr int kIgnoreUnknownCa = 0x0100;
 inline constexpr int kIgnoreWrongUsage = 0x0200;
 inline constexpr int kIgnoreWrongHostName = 0x1000;
@@ -37,6 +42,8 @@ class RequestObject {
     virtual bool SetProxy(int setting, std::string_view server = {}) = 0;
     virtual bool SetRequestHeader(std::string_view name, std::string_view value) = 0;
     virtual bool Open(std::string_view method, std::string_view url, bool async = false) = 0;
+    // For the opened request only, so after Open.
+    virtual bool SetCredentials(std::string_view user, std::string_view password, int forWhom) = 0;
     // The "Option" property, written by index.
     virtual bool Option(int index, int value) = 0;
     virtual bool Send(std::string_view body) = 0;

@@ -5,7 +5,6 @@
 #include <climits>
 #include <cstdint>
 
-#include "text/base64.h"
 #include "text/find.h"
 #include "web/com.h"
 #include "web/cookies.h"
@@ -30,6 +29,7 @@ class NoRequestObject final : public RequestObject {
     bool SetProxy(int, std::string_view) override { return false; }
     bool SetRequestHeader(std::string_view, std::string_view) override { return false; }
     bool Open(std::string_view, std::string_view, bool) override { return false; }
+    bool SetCredentials(std::string_view, std::string_view, int) override { return false; }
     bool Option(int, int) override { return false; }
     bool Send(std::string_view) override { return false; }
     bool Send(const ByteSet&) override { return false; }
@@ -75,14 +75,14 @@ void OpenRequest(RequestObject& object, std::string_view url, int method,
     }
     if (!args.proxy.empty()) {
         object.SetProxy(kProxySettingNamed, args.proxy);
-        if (!args.proxyUser.empty() &&
-            args.proxyAuthMode.value_or(kBasicProxyAuth) == kBasicProxyAuth) {
-            const Text credentials = args.proxyUser + ":" + args.proxyPassword;
-            object.SetRequestHeader("Proxy-Authorization",
-                                    "Basic " + Base64Encode(ToByteSet(credentials)));
-        }
     }
     object.Open(kMethodNames[static_cast<std::size_t>(method)], url, false);
+    // After Open: the system's object takes no header before it, and Open begins the request's
+    // credentials anew.
+    if (!args.proxy.empty() && !args.proxyUser.empty() &&
+        args.proxyAuthMode.value_or(kBasicProxyAuth) == kBasicProxyAuth) {
+        object.SetCredentials(args.proxyUser, args.proxyPassword, kCredentialsForProxy);
+    }
     if (args.noRedirect) {
         object.Option(kOptionEnableRedirects, 0);
     }

@@ -30,6 +30,9 @@ class RecordingObject final : public RequestObject {
     bool SetProxy(int setting, V server) override { return Log("SetProxy", setting, server); }
     bool SetRequestHeader(V name, V value) override { return Log("Header", name, value); }
     bool Open(V method, V, bool) override { return Log("Open", method); }
+    bool SetCredentials(V user, V password, int forWhom) override {
+        return Log("Credentials", user, password, forWhom);
+    }
     bool Option(int index, int value) override { return Log("Option", index, value); }
     bool Send(V) override { return Log("Send"); }
     bool Send(const ByteSet&) override { return Log("Send"); }
@@ -64,11 +67,11 @@ TEST(WebRequest, CallsOnTheObjectAndWhatComesBack) {
         {{.timeoutSeconds = 3000000}, "SetTimeouts(2147483647,2147483647,"},
         {{.method = -1}, "|Open(GET)|"}, {{.method = 8}, "|Open(GET)|"}, {{.method = 7}, "|Open(CONNECT)|"},
         {{.noRedirect = true, .proxy = "p:1", .proxyUser = "u", .proxyPassword = "p"},
-         "|SetProxy(2,p:1)|Header(Proxy-Authorization,Basic dTpw)|Open(GET)|Option(6,0)|"},
+         "|SetProxy(2,p:1)|Open(GET)|Credentials(u,p,1)|Option(6,0)|"},
         // Credentials need a named proxy and the Basic mode.
         {{.proxyUser = "user"}, "|Open(GET)|"}, {{.proxy = "p:1", .proxyUser = "u", .proxyAuthMode = 0},
          "|SetProxy(2,p:1)|Open(GET)|"}, {{.proxy = "p:1", .proxyUser = "u", .proxyAuthMode = 1},
-         "|Header(Proxy-Authorization,Basic dTo=)|Open"},
+         "|Open(GET)|Credentials(u,,1)|Option"},
         {{.receivedCookies = &received}, "|Send()|Body()|Headers()|Status()|b=2; a=1|b=2; a=1"},
         {{.receivedCookies = &received, .mergeCookies = false}, "|a=1|b=2"},
         {{.receivedCookies = &sent}, "|b=2; a=1|-"},

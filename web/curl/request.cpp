@@ -11,8 +11,9 @@
 #include <utility>
 
 #include "text/ascii.h"
+#include "text/base64.h"
 #include "text/code_page.h"
-#include "web/curl/content_decoding.h"
+#include "web/content_decoding.h"
 #include "web/curl/response.h"
 #include "web/curl/tls.h"
 #include "web/curl/transfer.h"
@@ -69,13 +70,16 @@ class CurlRequest final : public RequestObject {
             return false;
         }
         value = TrimOptionalWhitespace(value);
+        if (!opened_) {
+            return false;
+        }
         if (EqualsIgnoringAsciiCase(name, "Proxy-Authorization")) {
             // Kept apart from the request headers: it goes to the proxy and nowhere else.
             settings_.proxyAuthorization = Text(value);
             return true;
         }
         // The object frames the body itself; a second length would let the two disagree.
-        if (!opened_ || EqualsIgnoringAsciiCase(name, "Content-Length") ||
+        if (EqualsIgnoringAsciiCase(name, "Content-Length") ||
             EqualsIgnoringAsciiCase(name, "Transfer-Encoding")) {
             return false;
         }
@@ -86,6 +90,8 @@ class CurlRequest final : public RequestObject {
     bool Open(std::string_view method, std::string_view url, bool async) override {
         opened_ = false;
         headers_.clear();
+        // Credentials belong to the request they were given for.
+        settings_.proxyAuthorization.clear();
         ClearResponse();
         if (async || !IsToken(method) || !IsSafeUrl(url)) {
             return false;
@@ -100,6 +106,16 @@ class CurlRequest final : public RequestObject {
         origin_ = std::move(*origin);
         opened_ = true;
         return true;
+    }
+
+    // Basic credentials, for the proxy only: a server's would need its challenge first.
+    bool SetCredentials(std::string_view user, std::string_view password, int forWhom) override {
+        if (!opened_ || forWhom != kCredentialsForProxy) {
+            return false;
+        }
+        const Text credentials = Text(user) + ":" + Text(password);
+        return SetRequestHeader("Proxy-Authorization",
+                                "Basic " + Base64Encode(ToByteSet(credentials)));
     }
 
     bool Option(int index, int value) override {

@@ -5,11 +5,12 @@
 #include <cstddef>
 
 #include "web/request_object.h"
+#include "web/response_limits.h"
 
 namespace tarnwick {
 
-// Limits that keep a hostile server from holding memory or a worker without end.
-inline constexpr std::size_t kMaxResponseBodyBytes = std::size_t{64} << 20;
+// Limits that keep a hostile server from holding memory or a worker without end; the body's
+// is every object's.
 inline constexpr std::size_t kMaxResponseHeaderBytes = std::size_t{300} << 10;
 inline constexpr int kMaxRedirects = 10;
 

@@ -9,6 +9,7 @@
 #include "text/join.h"
 #include "web/curl/request.h"
 #include "web/curl/url_rules.h"
+#include "web/header_fields.h"
 
 namespace tarnwick::curl {
 
@@ -64,22 +65,6 @@ extern "C" std::size_t ReceiveHeader(char* data, std::size_t size, std::size_t c
     }
     transfer.headerLines.push_back(std::move(clean));
     return bytes;
-}
-
-Text ResponseHeader(const TextArray& lines, std::string_view name) {
-    Text values;
-    for (const Text& line : lines) {
-        const std::size_t colon = line.find(':');
-        if (colon != Text::npos &&
-            EqualsIgnoringAsciiCase(TrimOptionalWhitespace(std::string_view(line).substr(0, colon)),
-                                    name)) {
-            if (!values.empty()) {
-                values.push_back(',');
-            }
-            values.append(TrimOptionalWhitespace(std::string_view(line).substr(colon + 1)));
-        }
-    }
-    return values;
 }
 
 bool LengthsDisagree(const TextArray& lines) {

@@ -33,8 +33,6 @@ struct Transfer {
 extern "C" std::size_t ReceiveBody(char* data, std::size_t size, std::size_t count, void* user);
 extern "C" std::size_t ReceiveHeader(char* data, std::size_t size, std::size_t count, void* user);
 
-// The values of every line named name (any case), joined by ",".
-Text ResponseHeader(const TextArray& lines, std::string_view name);
 Text JoinHeaderLines(const TextArray& lines);
 // Whether the Content-Length lines give more than one value.
 bool LengthsDisagree(const TextArray& lines);

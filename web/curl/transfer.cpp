@@ -86,13 +86,10 @@ bool IsPlainHttpProxy(std::string_view server) {
 }
 
 long DeadlineMs(const TransferSettings& settings) {
-    // A last guard for a server that keeps a transfer alive by dripping bytes.
-    if (settings.sendMs <= 0 || settings.receiveMs <= 0) {
-        return 0;
-    }
-    const long long total = static_cast<long long>(std::max(settings.resolveMs, 0)) +
-                            std::max(settings.connectMs, 0) + settings.sendMs + settings.receiveMs;
-    return static_cast<long>(std::min<long long>(total, LONG_MAX));
+    return static_cast<long>(
+        std::min<long long>(TransferDeadlineMs(settings.resolveMs, settings.connectMs,
+                                               settings.sendMs, settings.receiveMs),
+                            LONG_MAX));
 }
 
 }  // namespace

@@ -62,15 +62,6 @@ bool IsFieldValue(std::string_view value) {
     return value.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
 }
 
-std::string_view TrimOptionalWhitespace(std::string_view value) {
-    const std::size_t begin = value.find_first_not_of(" \t");
-    if (begin == std::string_view::npos) {
-        return {};
-    }
-    const std::size_t end = value.find_last_not_of(" \t");
-    return value.substr(begin, end - begin + 1);
-}
-
 bool HasHighBytes(std::string_view text) {
     return std::any_of(text.begin(), text.end(),
                        [](char c) { return static_cast<unsigned char>(c) >= 0x80; });

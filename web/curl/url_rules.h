@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "text/values.h"
+#include "web/header_fields.h"
 
 namespace tarnwick::curl {
 
@@ -13,7 +14,6 @@ namespace tarnwick::curl {
 bool IsToken(std::string_view text);
 // A header value may hold any byte but those that would end the line.
 bool IsFieldValue(std::string_view value);
-std::string_view TrimOptionalWhitespace(std::string_view value);
 bool HasHighBytes(std::string_view text);
 
 // A URL without control bytes and without a double-byte character cut off at its end: either

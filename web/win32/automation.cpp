@@ -108,10 +108,11 @@ DispatchRef CreateByProgId(const wchar_t* progId) {
 
 // A call tries a method first; a write, a property write first; a read, a property read, then
 // a method.
-bool CallMethod(IDispatch& object, const wchar_t* member,
-                std::initializer_list<Variant*> arguments) {
+bool CallMethod(IDispatch& object, const wchar_t* member, std::initializer_list<Variant*> arguments,
+                Variant* result) {
     Variant ignored;
-    return Invoke(object, member, DISPATCH_METHOD | DISPATCH_PROPERTYGET, arguments, ignored.get());
+    return Invoke(object, member, DISPATCH_METHOD | DISPATCH_PROPERTYGET, arguments,
+                  (result != nullptr ? result : &ignored)->get());
 }
 
 bool WriteProperty(IDispatch& object, const wchar_t* member,

@@ -46,8 +46,9 @@ class Variant {
 DispatchRef CreateByProgId(const wchar_t* progId);
 
 // Member access by name. Arguments are given in their natural order.
-bool CallMethod(IDispatch& object, const wchar_t* member,
-                std::initializer_list<Variant*> arguments);
+// result, when given, gets what the method gives back.
+bool CallMethod(IDispatch& object, const wchar_t* member, std::initializer_list<Variant*> arguments,
+                Variant* result = nullptr);
 bool WriteProperty(IDispatch& object, const wchar_t* member,
                    std::initializer_list<Variant*> arguments);
 Variant ReadVariant(IDispatch& object, const wchar_t* member);

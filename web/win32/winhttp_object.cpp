@@ -1,11 +1,22 @@
 // RequestObject as the system's own WinHttp.WinHttpRequest.5.1: every member reached by name,
-// every failure of the object passed over as an empty result.
+// every failure of the object passed over as an empty result. The request runs asynchronously
+// inside a synchronous Send, so that it can be given up, and its answer is read within the same
+// limits, and decoded by the same rules, as the libcurl object's.
 #include <string>
+#include <utility>
 
+#include "text/ascii.h"
+#include "text/find.h"
 #include "text/wide_text.h"
+#include "web/content_decoding.h"
+#include "web/header_fields.h"
 #include "web/request_object.h"
+#include "web/response_limits.h"
 #include "web/web_access.h"
+#include "web/win32/answer_wait.h"
 #include "web/win32/automation.h"
+#include "web/win32/request_events.h"
+#include "web/win32/user_proxy.h"
 
 namespace tarnwick {
 
@@ -13,37 +24,76 @@ namespace {
 
 using automation::Variant;
 
-// A synchronous WinHttp request cannot be interrupted, so the abandon check is not kept: a
-// worker whose click was superseded waits out the object's own time-outs.
+// SecureProtocols flags: TLS 1.0, 1.1, 1.2 and 1.3. Windows 7 offers only SSL 3 and TLS 1.0
+// unless asked; a system that does not know TLS 1.3 refuses the whole value.
+constexpr int kTls10 = 0x0080;
+constexpr int kTls11 = 0x0200;
+constexpr int kTls12 = 0x0800;
+constexpr int kTls13 = 0x2000;
+
 class WinHttpObject final : public RequestObject {
   public:
-    explicit WinHttpObject(automation::DispatchRef object) : object_(std::move(object)) {}
+    explicit WinHttpObject(automation::DispatchRef object) : object_(std::move(object)) {
+        counter_.Connect(*object_);
+    }
 
     bool SetTimeouts(int resolveMs, int connectMs, int sendMs, int receiveMs) override {
         Variant resolve = Variant::Integer(resolveMs);
         Variant connect = Variant::Integer(connectMs);
         Variant send = Variant::Integer(sendMs);
         Variant receive = Variant::Integer(receiveMs);
-        return Call(L"SetTimeouts", {&resolve, &connect, &send, &receive});
+        if (!Call(L"SetTimeouts", {&resolve, &connect, &send, &receive})) {
+            return false;
+        }
+        deadlineMs_ = TransferDeadlineMs(resolveMs, connectMs, sendMs, receiveMs);
+        return true;
     }
     bool SetProxy(int setting, std::string_view server) override {
         Variant how = Variant::Integer(setting);
+        bool taken = false;
         if (server.empty()) {
-            return Call(L"SetProxy", {&how});
+            taken = Call(L"SetProxy", {&how});
+        } else {
+            Variant named = Variant::String(server);
+            taken = Call(L"SetProxy", {&how, &named});
         }
-        Variant named = Variant::String(server);
-        return Call(L"SetProxy", {&how, &named});
+        // The caller's choice stands; the user's is looked up only where none was made.
+        callerChoseProxy_ = callerChoseProxy_ || taken;
+        return taken;
     }
     bool SetRequestHeader(std::string_view name, std::string_view value) override {
         Variant header = Variant::String(name);
         Variant text = Variant::String(value);
-        return Call(L"SetRequestHeader", {&header, &text});
+        if (!Call(L"SetRequestHeader", {&header, &text})) {
+            return false;
+        }
+        if (EqualsIgnoringAsciiCase(name, "Accept-Encoding")) {
+            offeredEncodings_ += Text(value) + ",";
+        }
+        return true;
     }
     bool Open(std::string_view method, std::string_view url, bool async) override {
+        Clear();
+        offeredEncodings_.clear();
+        // Synchronous to the caller, as the libcurl object is.
+        if (async) {
+            return false;
+        }
         Variant verb = Variant::String(method);
         Variant address = Variant::String(url);
-        Variant asynchronous = Variant::Boolean(async);
-        return Call(L"Open", {&verb, &address, &asynchronous});
+        Variant asynchronous = Variant::Boolean(true);
+        opened_ = Call(L"Open", {&verb, &address, &asynchronous});
+        url_ = opened_ ? Text(url) : Text();
+        if (opened_ && !Option(kOptionSecureProtocols, kTls10 | kTls11 | kTls12 | kTls13)) {
+            Option(kOptionSecureProtocols, kTls10 | kTls11 | kTls12);
+        }
+        return opened_;
+    }
+    bool SetCredentials(std::string_view user, std::string_view password, int forWhom) override {
+        Variant name = Variant::String(user);
+        Variant secret = Variant::String(password);
+        Variant whom = Variant::Integer(forWhom);
+        return Call(L"SetCredentials", {&name, &secret, &whom});
     }
     bool Option(int index, int value) override {
         Variant which = Variant::Integer(index);
@@ -52,30 +102,91 @@ class WinHttpObject final : public RequestObject {
     }
     bool Send(std::string_view body) override {
         Variant text = Variant::String(body);
-        return Call(L"Send", {&text});
+        return Exchange(text);
     }
     bool Send(const ByteSet& body) override {
         Variant bytes = Variant::Bytes(body);
-        return Call(L"Send", {&bytes});
+        return Exchange(bytes);
     }
-    ByteSet ResponseBody() override {
-        return automation::VariantToByteSet(automation::ReadVariant(*object_, L"ResponseBody"));
-    }
-    Text GetAllResponseHeaders() override {
-        return automation::VariantToText(
-            automation::ReadVariant(*object_, L"GetAllResponseHeaders"));
-    }
-    int Status() override {
-        return static_cast<int>(
-            automation::VariantToNumber(automation::ReadVariant(*object_, L"Status")));
-    }
+    ByteSet ResponseBody() override { return body_; }
+    ByteSet TakeResponseBody() override { return std::exchange(body_, {}); }
+    Text GetAllResponseHeaders() override { return headers_; }
+    int Status() override { return status_; }
+
+    void SetAbandonCheck(AbandonCheck check) override { abandon_ = std::move(check); }
 
   private:
     bool Call(const wchar_t* member, std::initializer_list<Variant*> arguments) {
         return automation::CallMethod(*object_, member, arguments);
     }
 
+    void Clear() {
+        body_.clear();
+        headers_.clear();
+        status_ = 0;
+    }
+
+    void FollowUserProxy() {
+        if (callerChoseProxy_) {
+            return;
+        }
+        const ProxyChoice choice = UserProxyFor(url_);
+        if (choice.kind == ProxyKind::Leave) {
+            return;
+        }
+        Variant how = Variant::Integer(choice.kind == ProxyKind::Named ? kProxySettingNamed
+                                                                       : kProxySettingDirect);
+        Variant server = Variant::String(choice.server);
+        Variant bypass = Variant::String(choice.bypass);
+        if (choice.kind == ProxyKind::Named) {
+            Call(L"SetProxy", {&how, &server, &bypass});
+        } else {
+            Call(L"SetProxy", {&how});
+        }
+    }
+
+    // Sends, waits within the limits and keeps the answer; a failure leaves the empty answer.
+    bool Exchange(Variant& body) {
+        Clear();
+        if (!opened_) {
+            return false;
+        }
+        opened_ = false;  // one Send per Open
+        FollowUserProxy();
+        counter_.Reset();
+        if (!Call(L"Send", {&body}) ||
+            !automation::WaitForAnswer(*object_, counter_, abandon_,
+                                       {deadlineMs_, kMaxResponseBodyBytes})) {
+            return false;
+        }
+        ByteSet received = automation::VariantToByteSet(ReadMember(L"ResponseBody"));
+        if (received.size() > kMaxResponseBodyBytes) {
+            return false;
+        }
+        Text headers = automation::VariantToText(ReadMember(L"GetAllResponseHeaders"));
+        const Text encoding = ResponseHeader(TextSplit(headers, "\r\n"), "Content-Encoding");
+        body_ = encoding.empty()
+                    ? std::move(received)
+                    : DecodeContent(encoding, offeredEncodings_, received, kMaxResponseBodyBytes);
+        headers_ = std::move(headers);
+        status_ = static_cast<int>(automation::VariantToNumber(ReadMember(L"Status")));
+        return true;
+    }
+
+    Variant ReadMember(const wchar_t* member) { return automation::ReadVariant(*object_, member); }
+
     automation::DispatchRef object_;
+    automation::BodyCounter counter_;
+    AbandonCheck abandon_;
+    long long deadlineMs_ = 0;
+    bool callerChoseProxy_ = false;
+    bool opened_ = false;
+    Text url_;
+    Text offeredEncodings_;
+    // The answer to the last Send.
+    ByteSet body_;
+    Text headers_;
+    int status_ = 0;
 };
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "web/curl/content_decoding.h"
+#include "web/content_decoding.h"
 
 #include <zlib.h>
 
