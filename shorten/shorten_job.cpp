@@ -6,7 +6,6 @@
 #include "text/extract.h"
 #include "text/find.h"
 #include "text/url_encode.h"
-#include "web/transfer_abandon.h"
 
 namespace tarnwick {
 
@@ -97,7 +96,7 @@ bool IsShortLink(std::string_view candidate) {
 }
 
 ShortenJob ShortenVia(ShortLinkProvider provider, const ShortenHost& host,
-                      const WebRequestFunction& webRequest) {
+                      const WebRequestFunction& webRequest, const AbandonCheck& abandon) {
     const ProviderInfo& info = Provider(provider);
     ShortenJob job;
 
@@ -106,6 +105,7 @@ ShortenJob ShortenVia(ShortLinkProvider provider, const ShortenHost& host,
     WebRequestArgs home;
     home.method = kGetMethod;
     home.receivedCookies = &job.providerCookies;
+    home.abandon = abandon;
     webRequest(info.homePage, home);
 
     // Taken now rather than at the click: the user may still have been typing.
@@ -119,6 +119,7 @@ ShortenJob ShortenVia(ShortLinkProvider provider, const ShortenHost& host,
     // WebRequest writes the merged list back through sendCookies, a reference to the job's
     // variable: after the call it holds the home page's cookies and the answer's together.
     shorten.sendCookies = &job.providerCookies;
+    shorten.abandon = abandon;
     if (!info.headerBlock.empty()) {
         shorten.headers = &headers;
     }
@@ -152,9 +153,8 @@ void ShortenJobs::OnGenerateClicked(ShortenHost& host) {
     auto routine = [&host, provider, click, webRequest = webRequest_, shared = shared_]() {
         // Once a later click has superseded this job its outcome is dropped anyway; its
         // transfers give up and free their connections for the job that still counts.
-        SetThreadAbandonCheck([shared, click] { return shared->latestClick.load() != click; });
-        ShortenJob job = ShortenVia(provider, host, webRequest);
-        SetThreadAbandonCheck({});
+        ShortenJob job = ShortenVia(provider, host, webRequest,
+                                    [shared, click] { return shared->latestClick.load() != click; });
         host.PostToGui([&host, click, shared, job = std::move(job)]() mutable {
             Publish(*shared, host, click, std::move(job));
         });

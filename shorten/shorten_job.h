@@ -46,9 +46,10 @@ Text LinkCandidate(ShortLinkProvider provider, std::string_view answerText);
 bool IsShortLink(std::string_view candidate);
 
 // The worker: both requests of one job on the calling thread. The long address is read from
-// host after the home-page request; nothing is shown, the caller publishes the outcome.
+// host after the home-page request; nothing is shown, the caller publishes the outcome. Both
+// requests are given up once abandon answers true.
 ShortenJob ShortenVia(ShortLinkProvider provider, const ShortenHost& host,
-                      const WebRequestFunction& webRequest);
+                      const WebRequestFunction& webRequest, const AbandonCheck& abandon = {});
 
 // The click handler and the shared texts. All members are for the GUI thread. The host must
 // outlive every job started through it; workers hold no reference to this object.

@@ -1,13 +1,14 @@
 #include "web/request_object.h"
 
+#include <utility>
+
 #include "text/ascii.h"
 #include "web/com.h"
-#include "web/transfer_abandon.h"
 #include "web/web_access.h"
 
 namespace tarnwick {
 
-bool ObjectCreate(RequestObjectRef& object, std::string_view progId) {
+bool ObjectCreate(RequestObjectRef& object, std::string_view progId, AbandonCheck abandon) {
     object.reset();
     // ProgIDs, like the registry keys they name, ignore case; and as with COM, there is no
     // object for a thread that does not hold it.
@@ -17,7 +18,7 @@ bool ObjectCreate(RequestObjectRef& object, std::string_view progId) {
     if (object == nullptr) {
         return false;
     }
-    object->SetAbandonCheck(ThreadAbandonCheck());
+    object->SetAbandonCheck(std::move(abandon));
     return true;
 }
 

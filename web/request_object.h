@@ -58,20 +58,18 @@ class RequestObject {
     // The final status code, 0 when there is none.
     virtual int Status() = 0;
 
-    // Lets whoever started the request give it up while it runs: once check answers true, the
-    // transfer ends as failed. Objects that cannot be interrupted ignore it.
-    // By value: the objects that can be interrupted keep their own copy.
-    // NOLINTNEXTLINE(performance-unnecessary-value-param)
-    virtual void SetAbandonCheck(AbandonCheck /*check*/) {}
+    // Lets whoever created the object give up its requests while they run: once check answers
+    // true, the transfer under way ends as failed.
+    virtual void SetAbandonCheck(AbandonCheck check) = 0;
 };
 
 // A counted reference; the empty reference stands for no object.
 using RequestObjectRef = std::shared_ptr<RequestObject>;
 
 // Creates an object from a ProgID; false (and object left empty) for any ProgID but
-// kRequestObjectProgId, outside a ComScope, or when the object cannot be made. The object gets
-// the calling thread's abandon check.
-bool ObjectCreate(RequestObjectRef& object, std::string_view progId);
+// kRequestObjectProgId, outside a ComScope, or when the object cannot be made. Its requests are
+// given up once abandon answers true.
+bool ObjectCreate(RequestObjectRef& object, std::string_view progId, AbandonCheck abandon = {});
 // object becomes a new reference to source's object.
 void ObjectAssign(RequestObjectRef& object, const RequestObjectRef& source);
 // Drops the reference and empties the variable.

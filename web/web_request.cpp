@@ -36,6 +36,7 @@ class NoRequestObject final : public RequestObject {
     ByteSet ResponseBody() override { return {}; }
     Text GetAllResponseHeaders() override { return {}; }
     int Status() override { return 0; }
+    void SetAbandonCheck(AbandonCheck) override {}
 };
 
 int TimeoutMs(int timeoutSeconds) {
@@ -60,7 +61,7 @@ int MethodNumber(int method) {
 // The caller's object, or a new one of our own; false when none could be made.
 bool TakeObject(const WebRequestArgs& args, RequestObjectRef& reference) {
     if (args.requestObject == nullptr) {
-        return ObjectCreate(reference, kRequestObjectProgId);
+        return ObjectCreate(reference, kRequestObjectProgId, args.abandon);
     }
     ObjectAssign(reference, *args.requestObject);
     return true;

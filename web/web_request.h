@@ -34,6 +34,9 @@ struct WebRequestArgs {
     std::optional<int> proxyAuthMode;
     const RequestObjectRef* requestObject = nullptr;
     std::optional<bool> mergeCookies;
+    // Not one of the settings above but the program's own: gives up the request, once it
+    // answers true, on an object that the call creates (a caller's object has its own).
+    AbandonCheck abandon;
 };
 
 ByteSet WebRequest(std::string_view url, const WebRequestArgs& args = {});

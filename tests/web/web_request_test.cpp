@@ -41,6 +41,7 @@ class RecordingObject final : public RequestObject {
         return Log("Headers") ? "X: a\r\nSet-Cookie: b=2" : "";
     }
     int Status() override { return Log("Status") ? 200 : 0; }
+    void SetAbandonCheck(AbandonCheck) override {}
 
   private:
     template <typename... Args>
