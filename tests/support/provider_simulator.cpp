@@ -7,6 +7,7 @@
 
 #include "shorten/hosts.h"
 #include "tests/support/base64_decode.h"
+#include "tests/support/gzip.h"
 #include "text/find.h"
 
 namespace tarnwick {
@@ -27,6 +28,16 @@ std::string DecodedAddress(int provider, const std::string& value) {
         out += static_cast<char>(std::stoi(value.substr(i + 1, 2), nullptr, 16));
     }
     return provider == 2 ? value : out;
+}
+
+// A body that never ends, as fast as the client takes it, until it closes.
+void SendEndlessBody(test::Connection& connection) {
+    const std::string page(std::size_t{64} * 1024, 'x');
+    if (connection.Send("HTTP/1.1 200 OK\r\nSet-Cookie: SID=endless\r\n\r\n")) {
+        while (connection.Send(page)) {
+        }
+    }
+    connection.CloseWrite();
 }
 
 }  // namespace
@@ -69,6 +80,12 @@ bool ProviderSimulator::WaitUntilHeld(std::size_t count) const {
     return changed_.wait_for(lock, std::chrono::seconds(30), [&] { return held_ >= count; });
 }
 
+bool ProviderSimulator::WaitUntilClientsClosed(std::size_t count, int ms) const {
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, std::chrono::milliseconds(ms),
+                             [&] { return closedByClient_ >= count; });
+}
+
 // Runs on the connection's own thread, so a held request simply waits here.
 void ProviderSimulator::Respond(test::Connection& connection, const std::string& request) {
     // A link handed out, followed straight here ("GET /host/sNNN HTTP/1.1", or HEAD).
@@ -108,18 +125,37 @@ void ProviderSimulator::Respond(test::Connection& connection, const std::string&
     const std::string json =
         (provider == 1 ? R"({"code":0,"short_url":")" : R"({"status":1,"tinyurl":")") +
         TextReplace(link, "/", "\\/") + "\"}";
-    std::string answer = test::OkResponse(home            ? "<html>Make it short.</html>\n"
-                                          : provider == 2 ? link + "\n"
-                                                          : json,
-                                          cookie);
+    const std::string body = home            ? "<html>Make it short.</html>\n"
+                             : provider == 2 ? link + "\n"
+                                             : json;
+    // Provider 1 asks for a compressed answer, and a service that honours it sends one.
+    std::string answer =
+        provider == 1 && !home && request.find("Accept-Encoding: gzip") != std::string::npos
+            ? test::OkResponse(test::Gzip(body), cookie + "Content-Encoding: gzip\r\n")
+            : test::OkResponse(body, cookie);
 
     std::unique_lock lock(mutex_);
     addresses_[link] = address;
-    if (!home && failures_[host] == Failure::kNeverAnswer) {
+    const Failure failure = failures_[host];
+    if (home && failure == Failure::kEndlessHome) {
+        lock.unlock();
+        SendEndlessBody(connection);
+        return;
+    }
+    if (!home && failure == Failure::kNeverAnswer) {
         ++held_;
         changed_.notify_all();
         const std::size_t release = released_;
-        changed_.wait(lock, [&] { return released_ != release || closing_; });
+        while (released_ == release && !closing_) {
+            lock.unlock();
+            const bool closed = connection.PeerClosedWithin(10);
+            lock.lock();
+            if (closed) {
+                ++closedByClient_;
+                changed_.notify_all();
+                break;
+            }
+        }
         --held_;
         if (closing_ || !answerReleased_) {
             answer.clear();

@@ -17,8 +17,9 @@ namespace tarnwick {
 
 class ProviderSimulator {
   public:
-    // kNeverAnswer: the shortening request is read and then held until released.
-    enum class Failure { kNone, kNeverAnswer };
+    // kNeverAnswer: the shortening request is read and then held until released, or until the
+    // client closes it. kEndlessHome: the home page's body never ends, and names no length.
+    enum class Failure { kNone, kNeverAnswer, kEndlessHome };
 
     // The home page sets kHomeCookie, the shortening answer kAnswerCookie.
     static constexpr std::string_view kHomeCookie = "SID=7f3a";
@@ -42,6 +43,8 @@ class ProviderSimulator {
     std::size_t HeldCount() const;
     // Waits up to 30 s until at least count requests are held.
     bool WaitUntilHeld(std::size_t count) const;
+    // Waits up to ms until the clients have closed at least count held requests.
+    bool WaitUntilClientsClosed(std::size_t count, int ms) const;
 
   private:
     void Respond(test::Connection& connection, const std::string& request);
@@ -51,6 +54,7 @@ class ProviderSimulator {
     std::map<std::string, Failure> failures_;       // by host
     std::map<std::string, std::string> addresses_;  // by the link handed out for them
     std::size_t held_ = 0;
+    std::size_t closedByClient_ = 0;
     std::size_t released_ = 0;  // releases so far; a held request waits for the next one
     bool answerReleased_ = false;
     bool closing_ = false;

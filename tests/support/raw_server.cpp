@@ -50,6 +50,11 @@ bool Connection::Send(std::string_view bytes) {
     return open_ && bytes.empty();
 }
 
+bool Connection::PeerClosedWithin(int ms) {
+    std::array<char, 4096> chunk{};
+    return net::WaitReadable(fd_, ms) && net::Receive(fd_, chunk.data(), chunk.size()) <= 0;
+}
+
 void Connection::CloseWrite() {
     net::ShutdownWrite(fd_);
     open_ = false;

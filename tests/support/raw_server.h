@@ -36,6 +36,8 @@ class Connection {
     }
     // The answer is complete: an orderly end of the stream.
     void CloseWrite();
+    // Whether the peer closed the connection within ms; what it sent meanwhile is dropped.
+    bool PeerClosedWithin(int ms);
     bool Open() const { return open_; }
     // For a responder that speaks another protocol on the connection from here on.
     net::Socket Socket() const { return fd_; }

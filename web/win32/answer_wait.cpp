@@ -3,6 +3,7 @@
 #define PSAPI_VERSION 2  // K32GetProcessMemoryInfo, in kernel32 since Windows 7
 #include <psapi.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <utility>
@@ -58,9 +59,10 @@ Poll WaitUpToASecond(WinHttpRequestTable& request) {
     return succeeded == VARIANT_FALSE ? Poll::Waiting : Poll::Answered;
 }
 
-// The process's committed private memory. Wine's object tells nothing of an answer as it
-// arrives, but the memory it takes for one shows here.
-std::size_t PrivateBytes() {
+// The memory the process holds: its committed private bytes, or its working set where the
+// system does not count those (Wine). Wine's object tells nothing of an answer as it arrives,
+// but the memory it takes for one shows here.
+std::size_t HeldBytes() {
     PROCESS_MEMORY_COUNTERS_EX counters{};
     counters.cb = sizeof(counters);
     if (!::GetProcessMemoryInfo(::GetCurrentProcess(),
@@ -68,7 +70,7 @@ std::size_t PrivateBytes() {
                                 sizeof(counters))) {
         return 0;
     }
-    return counters.PrivateUsage;
+    return std::max<std::size_t>(counters.PrivateUsage, counters.WorkingSetSize);
 }
 
 // The body length the answer announces, 0 while its head has not come or names none.
@@ -88,7 +90,7 @@ struct Watch {
     const AbandonCheck& abandon;
     AnswerLimits limits;
     Clock::time_point start = Clock::now();
-    std::size_t privateAtSend = PrivateBytes();
+    std::size_t heldAtSend = HeldBytes();
     UINT_PTR timer = 0;
     bool aborted = false;
 };
@@ -102,8 +104,8 @@ bool TooLarge(const Watch& watch) {
     if (watch.counter.Bytes() > limit || AnnouncedLength(watch.object) > limit) {
         return true;
     }
-    const std::size_t privateNow = PrivateBytes();
-    return privateNow > watch.privateAtSend && privateNow - watch.privateAtSend > limit;
+    const std::size_t heldNow = HeldBytes();
+    return heldNow > watch.heldAtSend && heldNow - watch.heldAtSend > limit;
 }
 
 bool Unwanted(const Watch& watch) {
@@ -119,10 +121,11 @@ void GiveUp(Watch& watch) {
         ::KillTimer(nullptr, watch.timer);
         watch.timer = 0;
     }
-    if (!watch.aborted) {
-        watch.aborted = true;
-        CallMethod(watch.object, L"Abort", {});
+    if (watch.aborted) {
+        return;
     }
+    watch.aborted = true;
+    CallMethod(watch.object, L"Abort", {});
 }
 
 void CALLBACK CheckWatch(HWND /*window*/, UINT /*message*/, UINT_PTR /*timer*/, DWORD /*time*/) {
