@@ -55,9 +55,9 @@ configure_and_build() {
 }
 
 # The Windows program: the cross compiler, Wine (32-bit, so the i386 architecture) to run it,
-# NSIS for its installer, and an X server, input and clipboard tools to drive it.
+# NSIS for its installer, zlib built for it, and an X server, input and clipboard tools to drive it.
 # GoogleTest comes as sources (libgtest-dev), built for Windows beside the tests.
-WINDOWS_PACKAGES=(g++-mingw-w64-i686-posix wine wine32:i386 wine64 nsis xvfb xauth xdotool xclip
+WINDOWS_PACKAGES=(g++-mingw-w64-i686-posix libz-mingw-w64-dev wine wine32:i386 wine64 nsis xvfb xauth xdotool xclip
     python3 imagemagick file libgtest-dev)
 
 ensure_windows_packages() {
