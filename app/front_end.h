@@ -1,22 +1,11 @@
-// What each front end (a folder per toolkit) gives the program's shared start and routines.
+// What each front end gives the program's shared start: one file per toolkit defines these
+// (app/qt/front_end_qt.cpp, app/win32/front_end_win32.cpp), as the build chooses.
 #pragma once
 
+#include "app/program_window.h"
 #include "text/values.h"
 
 namespace tarnwick {
-
-// The window as the program's routines see it; GUI thread only.
-class ProgramWindow {
-  public:
-    virtual Text ShortLink() const = 0;
-    virtual void SetShortLink(const Text& link) = 0;
-    virtual void SetStatus(const Text& caption) = 0;
-    // 1 to 3 after the selected radio button, 0 when none is selected.
-    virtual int SelectedProvider() const = 0;
-
-  protected:
-    ~ProgramWindow() = default;
-};
 
 // GUI thread: creates MainWindow with all its controls, not yet shown; false when it cannot be.
 bool CreateMainWindow();

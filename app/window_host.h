@@ -4,7 +4,7 @@
 
 #include <mutex>
 
-#include "app/front_end.h"
+#include "app/program_window.h"
 #include "shorten/shorten_host.h"
 
 namespace tarnwick {

@@ -20,7 +20,7 @@ namespace tarnwick {
 namespace {
 
 struct QtProgram {
-    std::unique_ptr<MainWindow> window;
+    std::unique_ptr<QtMainWindow> window;
     // Workers may hold the host until the process ends; it is never destroyed.
     std::unique_ptr<WindowShortenHost> host;
     bool loopEntered = false;
@@ -37,7 +37,7 @@ QtProgram& TheProgram() {
 
 bool CreateMainWindow() {
     QtProgram& program = TheProgram();
-    program.window = std::make_unique<MainWindow>();
+    program.window = std::make_unique<QtMainWindow>();
     program.window->winId();
     const QWindow* handle = program.window->windowHandle();
     return handle != nullptr && handle->handle() != nullptr;
@@ -45,11 +45,11 @@ bool CreateMainWindow() {
 
 void ShowMainWindow() {
     QtProgram& program = TheProgram();
-    MainWindow& window = *program.window;
+    QtMainWindow& window = *program.window;
     program.host = std::make_unique<WindowShortenHost>(window);
     BindProgramRoutines(window, *program.host);
     // MainWindow is the program's only window: its closing ends the loop once entered.
-    QObject::connect(&window, &MainWindow::closed, qApp, [&program] {
+    QObject::connect(&window, &QtMainWindow::closed, qApp, [&program] {
         if (program.loopEntered) {
             QCoreApplication::quit();
         }

@@ -91,7 +91,7 @@ QWidget* CreateControl(const ControlSpec& spec, QWidget* container) {
 
 }  // namespace
 
-MainWindow::MainWindow() : QWidget(nullptr, kWindowFlags) {
+QtMainWindow::QtMainWindow() : QWidget(nullptr, kWindowFlags) {
     setObjectName(QStringLiteral("MainWindow"));
     setWindowTitle(QString::fromUtf8(kTitle));
     // Decoded straight from the compiled-in image: loading it as a file would read the MIME
@@ -113,7 +113,7 @@ MainWindow::MainWindow() : QWidget(nullptr, kWindowFlags) {
     MoveToScreenCentre();
 }
 
-void MainWindow::BuildControls() {
+void QtMainWindow::BuildControls() {
     QHash<QString, QWidget*> byName;
     for (const ControlSpec& spec : kControls) {
         QWidget* container = spec.container.empty() ? this : byName.value(Utf8(spec.container));
@@ -155,13 +155,13 @@ void MainWindow::BuildControls() {
             copyRoutine_();
         }
     });
-    connect(longLink_, &QLineEdit::textChanged, this, &MainWindow::longLinkChanged);
+    connect(longLink_, &QLineEdit::textChanged, this, &QtMainWindow::longLinkChanged);
     NameForAssistiveTechnology();
 }
 
 // The labels paint their own text, so Qt cannot pair them with the boxes beside them: each box
 // takes its label's caption as its name, without the colon, and so does the status line.
-void MainWindow::NameForAssistiveTechnology() {
+void QtMainWindow::NameForAssistiveTechnology() {
     const auto captionOf = [](const ControlSpec& label) {
         QString caption = QStringFromText(label.caption);
         // Plain string tests: a regular expression here would load PCRE2's matcher at start.
@@ -176,33 +176,33 @@ void MainWindow::NameForAssistiveTechnology() {
                            QStringLiteral("生成或复制短链的结果"));
 }
 
-void MainWindow::BindGenerateClick(std::function<void()> routine) {
+void QtMainWindow::BindGenerateClick(std::function<void()> routine) {
     generateRoutine_ = std::move(routine);
 }
 
-void MainWindow::BindCopyClick(std::function<void()> routine) {
+void QtMainWindow::BindCopyClick(std::function<void()> routine) {
     copyRoutine_ = std::move(routine);
 }
 
-Text MainWindow::LongLink() const {
+Text QtMainWindow::LongLink() const {
     return TextFromQString(longLink_->text());
 }
 
-Text MainWindow::ShortLink() const {
+Text QtMainWindow::ShortLink() const {
     return TextFromQString(shortLink_->text());
 }
 
-void MainWindow::SetShortLink(const Text& link) {
+void QtMainWindow::SetShortLink(const Text& link) {
     shortLink_->setText(QStringFromText(link));
     // setText leaves the caret at the end; the start ("http://") is what the user looks for.
     shortLink_->setCursorPosition(0);
 }
 
-void MainWindow::SetStatus(const Text& caption) {
+void QtMainWindow::SetStatus(const Text& caption) {
     status_->SetCaption(QStringFromText(caption));
 }
 
-int MainWindow::SelectedProvider() const {
+int QtMainWindow::SelectedProvider() const {
     for (std::size_t i = 0; i < radios_.size(); ++i) {
         if (radios_[i]->isChecked()) {
             return static_cast<int>(i) + 1;
@@ -211,7 +211,7 @@ int MainWindow::SelectedProvider() const {
     return 0;
 }
 
-bool MainWindow::event(QEvent* event) {
+bool QtMainWindow::event(QEvent* event) {
     const bool handled = QWidget::event(event);
     // The window manager tells the frame only once the window is mapped, by moving or
     // resizing it; that is when the client part can be trimmed to keep the outer size.
@@ -224,7 +224,7 @@ bool MainWindow::event(QEvent* event) {
 
 // Qt moves between radio buttons by their geometry (单选框3 sits left of 单选框2); the
 // window's own order is 1, 2, 3, and an arrow also selects the button it lands on.
-bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+bool QtMainWindow::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() != QEvent::KeyPress) {
         return QWidget::eventFilter(watched, event);
     }
@@ -252,7 +252,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
     }
 }
 
-void MainWindow::SelectRadio(int index) {
+void QtMainWindow::SelectRadio(int index) {
     QRadioButton* radio = radios_[static_cast<std::size_t>(index)];
     radio->setChecked(true);
     radio->setFocus(Qt::OtherFocusReason);
@@ -260,12 +260,12 @@ void MainWindow::SelectRadio(int index) {
 
 // Every Tab and Shift+Tab in the window ends up here (also the arrow keys on push buttons).
 // Qt's own chain would let an exclusive radio group decide where focus goes.
-bool MainWindow::focusNextPrevChild(bool next) {
+bool QtMainWindow::focusNextPrevChild(bool next) {
     MoveFocusInOrder(next);
     return true;
 }
 
-void MainWindow::MoveFocusInOrder(bool forward) {
+void QtMainWindow::MoveFocusInOrder(bool forward) {
     const int count = static_cast<int>(focusOrder_.size());
     const auto current = std::find(focusOrder_.begin(), focusOrder_.end(), focusWidget());
     int target = forward ? 0 : count - 1;
@@ -277,7 +277,7 @@ void MainWindow::MoveFocusInOrder(bool forward) {
                                                                     : Qt::BacktabFocusReason);
 }
 
-void MainWindow::closeEvent(QCloseEvent* event) {
+void QtMainWindow::closeEvent(QCloseEvent* event) {
     QWidget::closeEvent(event);
     if (event->isAccepted()) {
         emit closed();
@@ -286,7 +286,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 
 // The outer size is fixed at 380 by 250 with the frame; where the platform reports no frame
 // (no window manager, offscreen) the client area takes the whole of it.
-void MainWindow::FitOuterFrame() {
+void QtMainWindow::FitOuterFrame() {
     const QWindow* handle = windowHandle();
     if (handle == nullptr) {
         return;
@@ -315,7 +315,7 @@ void MainWindow::FitOuterFrame() {
 // ends the connection, and Qt's own title bar offers maximise whatever the window's flags. So
 // the size is only bounded below; the controls keep their places, and the normal state comes
 // back at 380 by 250.
-void MainWindow::FitWaylandFrame(QSize client) {
+void QtMainWindow::FitWaylandFrame(QSize client) {
     if (minimumSize() != client || maximumSize() != QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX)) {
         setMinimumSize(client);
         setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
@@ -325,7 +325,7 @@ void MainWindow::FitWaylandFrame(QSize client) {
     }
 }
 
-void MainWindow::MoveToScreenCentre() {
+void QtMainWindow::MoveToScreenCentre() {
     const QScreen* screen = QGuiApplication::primaryScreen();
     if (screen == nullptr) {
         return;

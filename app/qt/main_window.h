@@ -1,4 +1,4 @@
-// MainWindow: the program's only window, with every control at its fixed place.
+// MainWindow on Qt: the program's only window, with every control at its fixed place.
 #pragma once
 
 #include <QLineEdit>
@@ -9,23 +9,22 @@
 #include <functional>
 #include <vector>
 
-#include "app/front_end.h"
+#include "app/program_window.h"
 #include "app/qt/caption_label.h"
 #include "text/values.h"
 
 namespace tarnwick {
 
-class MainWindow final : public QWidget, public ProgramWindow {
+class QtMainWindow final : public QWidget, public ProgramWindow {
     Q_OBJECT
 
   public:
-    MainWindow();
+    QtMainWindow();
 
-    // The routines bound to the clicks of 按钮1 (生成) and 按钮2 (复制); an empty one unbinds.
-    void BindGenerateClick(std::function<void()> routine);
-    void BindCopyClick(std::function<void()> routine);
+    void BindGenerateClick(std::function<void()> routine) override;
+    void BindCopyClick(std::function<void()> routine) override;
 
-    Text LongLink() const;
+    Text LongLink() const override;
     Text ShortLink() const override;
     void SetShortLink(const Text& link) override;
     void SetStatus(const Text& caption) override;

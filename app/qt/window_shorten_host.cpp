@@ -7,10 +7,10 @@
 
 namespace tarnwick {
 
-WindowShortenHost::WindowShortenHost(MainWindow& window)
+WindowShortenHost::WindowShortenHost(QtMainWindow& window)
     : WindowHost(window.LongLink()), window_(&window) {
     longLinkConnection_ =
-        QObject::connect(&window, &MainWindow::longLinkChanged, &window,
+        QObject::connect(&window, &QtMainWindow::longLinkChanged, &window,
                          [this](const QString& text) { StoreLongLink(TextFromQString(text)); });
 }
 

@@ -11,7 +11,7 @@ namespace tarnwick {
 class WindowShortenHost final : public WindowHost {
   public:
     // GUI thread.
-    explicit WindowShortenHost(MainWindow& window);
+    explicit WindowShortenHost(QtMainWindow& window);
     ~WindowShortenHost() override;
     WindowShortenHost(const WindowShortenHost&) = delete;
     WindowShortenHost& operator=(const WindowShortenHost&) = delete;
@@ -21,7 +21,7 @@ class WindowShortenHost final : public WindowHost {
   private:
     ProgramWindow* LiveWindow() const override { return window_.data(); }
 
-    QPointer<MainWindow> window_;
+    QPointer<QtMainWindow> window_;
     QMetaObject::Connection longLinkConnection_;
 };
 

@@ -16,7 +16,7 @@ namespace tarnwick {
 namespace {
 
 struct Win32Program {
-    std::unique_ptr<MainWindow> window;
+    std::unique_ptr<Win32MainWindow> window;
     // Workers may hold the host until the process ends; it is never destroyed.
     std::unique_ptr<WindowShortenHost> host;
 };
@@ -36,17 +36,33 @@ struct GlobalBlock {
     }
 };
 
+// Clipboard history, a remote desktop's clipboard and clipboard managers open the clipboard for
+// a moment after every change: a few tries over about a quarter of a second get past them.
+bool OpenClipboardPatiently(HWND owner) {
+    constexpr int kTries = 6;
+    constexpr DWORD kPauseMs = 50;
+    for (int attempt = 1;; ++attempt) {
+        if (::OpenClipboard(owner)) {
+            return true;
+        }
+        if (attempt == kTries) {
+            return false;
+        }
+        ::Sleep(kPauseMs);
+    }
+}
+
 }  // namespace
 
 bool CreateMainWindow() {
     Win32Program& program = TheProgram();
-    program.window = std::make_unique<MainWindow>();
+    program.window = std::make_unique<Win32MainWindow>();
     return program.window->IsCreated();
 }
 
 void ShowMainWindow() {
     Win32Program& program = TheProgram();
-    MainWindow& window = *program.window;
+    Win32MainWindow& window = *program.window;
     program.host = std::make_unique<WindowShortenHost>(window);
     BindProgramRoutines(window, *program.host);
     ::ShowWindow(window.Handle(), SW_SHOW);
@@ -61,7 +77,7 @@ void RunMessageLoop() {
     Win32Program& program = TheProgram();
     MSG message;
     while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
-        MainWindow* window = program.window.get();
+        Win32MainWindow* window = program.window.get();
         if (window != nullptr && window->IsCreated() &&
             (window->PreTranslate(message) || ::IsDialogMessageW(window->Handle(), &message))) {
             continue;
@@ -87,8 +103,8 @@ bool ClipboardSetText(const Text& text) {
     }
     std::copy(wide.c_str(), wide.c_str() + wide.size() + 1, static_cast<wchar_t*>(data));
     ::GlobalUnlock(block.handle);
-    const MainWindow* window = TheProgram().window.get();
-    if (!::OpenClipboard(window != nullptr ? window->Handle() : nullptr)) {
+    const Win32MainWindow* window = TheProgram().window.get();
+    if (!OpenClipboardPatiently(window != nullptr ? window->Handle() : nullptr)) {
         return false;
     }
     ::EmptyClipboard();

@@ -78,13 +78,50 @@ std::array<const ControlSpec*, kControls.size()> CreationOrder() {
     return order;
 }
 
-UINT SystemDpi() {
+// A function of a system library that older Windows lack, looked up by name; null where absent.
+template <typename Function>
+Function SystemFunction(const wchar_t* library, const char* name) {
+    const HMODULE module = ::LoadLibraryW(library);
+    // GetProcAddress gives every function the one type FARPROC.
+    return module != nullptr
+               ? reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(module, name)))
+               : nullptr;
+}
+
+// The DPI of the sign-in session: all that Windows 7 and 8 know.
+UINT SessionDpi() {
     const HDC screen = ::GetDC(nullptr);
     const int dpi = screen != nullptr ? ::GetDeviceCaps(screen, LOGPIXELSY) : 96;
     if (screen != nullptr) {
         ::ReleaseDC(nullptr, screen);
     }
     return dpi > 0 ? static_cast<UINT>(dpi) : 96;
+}
+
+// The DPI of the monitor that holds a point: Windows 8.1's shcore knows it.
+UINT MonitorDpi(POINT point) {
+    using GetDpiForMonitorFunction = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
+    static const auto getDpiForMonitor =
+        SystemFunction<GetDpiForMonitorFunction>(L"shcore.dll", "GetDpiForMonitor");
+    constexpr int kEffectiveDpi = 0;  // MDT_EFFECTIVE_DPI
+    UINT x = 0;
+    UINT y = 0;
+    if (getDpiForMonitor != nullptr &&
+        SUCCEEDED(getDpiForMonitor(::MonitorFromPoint(point, MONITOR_DEFAULTTOPRIMARY),
+                                   kEffectiveDpi, &x, &y)) &&
+        y > 0) {
+        return y;
+    }
+    return SessionDpi();
+}
+
+// The DPI of the monitor a window is on: Windows 10's user32 tells it straight.
+UINT WindowDpi(HWND window, UINT otherwise) {
+    using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
+    static const auto getDpiForWindow =
+        SystemFunction<GetDpiForWindowFunction>(L"user32.dll", "GetDpiForWindow");
+    const UINT dpi = getDpiForWindow != nullptr ? getDpiForWindow(window) : 0;
+    return dpi > 0 ? dpi : otherwise;
 }
 
 HFONT CreateMessageFont(UINT dpi) {
@@ -94,11 +131,11 @@ HFONT CreateMessageFont(UINT dpi) {
     if (::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0)) {
         font = metrics.lfMessageFont;
     }
+    // The message font as it is, at the window's DPI: its face and character set stay the
+    // system's, so Latin text keeps that face, and the standard controls' font linking shows the
+    // Chinese captions on a Windows of any language.
     font.lfHeight = -::MulDiv(kFontPoints, static_cast<int>(dpi), 72);
     font.lfWidth = 0;
-    // The captions are Chinese: where the message font has no such characters (a Windows of
-    // another language), the font mapper then takes one that has.
-    font.lfCharSet = GB2312_CHARSET;
     return ::CreateFontIndirectW(&font);
 }
 
@@ -123,11 +160,11 @@ int TextWidth(HWND control, HFONT font) {
 
 }  // namespace
 
-MainWindow::MainWindow() {
+Win32MainWindow::Win32MainWindow() {
     const HINSTANCE instance = ::GetModuleHandleW(nullptr);
     WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof(windowClass);
-    windowClass.lpfnWndProc = &MainWindow::Procedure;
+    windowClass.lpfnWndProc = &Win32MainWindow::Procedure;
     windowClass.hInstance = instance;
     windowClass.hIcon = ::LoadIconW(instance, MAKEINTRESOURCEW(kIconResource));
     windowClass.hIconSm = windowClass.hIcon;
@@ -137,16 +174,15 @@ MainWindow::MainWindow() {
     if (::RegisterClassExW(&windowClass) == 0 && ::GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
         return;
     }
-    dpi_ = SystemDpi();
+    // Centred on the work area, clear of the taskbar, at the DPI of the monitor there.
+    RECT work{0, 0, kWindowOuterWidth, kWindowOuterHeight};
+    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    dpi_ = MonitorDpi({(work.left + work.right) / 2, (work.top + work.bottom) / 2});
     face_ = ::GetSysColorBrush(COLOR_BTNFACE);
     editBackground_ = ::CreateSolidBrush(Colour(kEditBackground));
-    font_ = CreateMessageFont(dpi_);
     const std::wstring title = WideFromText(kTitle);
     const int width = ::MulDiv(kWindowOuterWidth, static_cast<int>(dpi_), 96);
     const int height = ::MulDiv(kWindowOuterHeight, static_cast<int>(dpi_), 96);
-    // Centred on the work area, clear of the taskbar.
-    RECT work{0, 0, width, height};
-    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
     const int left = work.left + (work.right - work.left - width) / 2;
     const int top = work.top + (work.bottom - work.top - height) / 2;
     ::CreateWindowExW(WS_EX_CONTROLPARENT, kClassName, title.c_str(), kWindowStyle, left, top,
@@ -154,12 +190,21 @@ MainWindow::MainWindow() {
     if (window_ == nullptr) {
         return;
     }
+    // Where the system knows better where the window landed, its word counts.
+    if (const UINT landed = WindowDpi(window_, dpi_); landed != dpi_) {
+        dpi_ = landed;
+        ::SetWindowPos(window_, nullptr, 0, 0,
+                       ::MulDiv(kWindowOuterWidth, static_cast<int>(dpi_), 96),
+                       ::MulDiv(kWindowOuterHeight, static_cast<int>(dpi_), 96),
+                       SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    font_ = CreateMessageFont(dpi_);
     CreateControls();
     PlaceControls();
     ::SendMessageW(Control(kRadios[0]), BM_SETCHECK, BST_CHECKED, 0);
 }
 
-MainWindow::~MainWindow() {
+Win32MainWindow::~Win32MainWindow() {
     if (window_ != nullptr) {
         ::DestroyWindow(window_);
     }
@@ -171,7 +216,7 @@ MainWindow::~MainWindow() {
     }
 }
 
-void MainWindow::CreateControls() {
+void Win32MainWindow::CreateControls() {
     const HINSTANCE instance = ::GetModuleHandleW(nullptr);
     bool groupStart = true;
     for (const ControlSpec* spec : CreationOrder()) {
@@ -194,7 +239,7 @@ void MainWindow::CreateControls() {
     }
 }
 
-void MainWindow::PlaceControls() {
+void Win32MainWindow::PlaceControls() {
     const auto scale = [this](int value) { return ::MulDiv(value, static_cast<int>(dpi_), 96); };
     for (const ControlSpec& spec : kControls) {
         const Rect place = PlaceInClientArea(spec);
@@ -210,7 +255,7 @@ void MainWindow::PlaceControls() {
     }
 }
 
-HWND MainWindow::Control(std::string_view name) const {
+HWND Win32MainWindow::Control(std::string_view name) const {
     const std::size_t index = detail::FindControl(name);
     return index < controls_.size() ? controls_[index] : nullptr;
 }
@@ -230,15 +275,15 @@ std::wstring WindowText(HWND control) {
 
 }  // namespace
 
-Text MainWindow::LongLink() const {
+Text Win32MainWindow::LongLink() const {
     return TextFromWide(WindowText(Control(kLongLinkBox)));
 }
 
-Text MainWindow::ShortLink() const {
+Text Win32MainWindow::ShortLink() const {
     return TextFromWide(WindowText(Control(kShortLinkBox)));
 }
 
-void MainWindow::SetShortLink(const Text& link) {
+void Win32MainWindow::SetShortLink(const Text& link) {
     const HWND box = Control(kShortLinkBox);
     ::SetWindowTextW(box, WideFromText(link).c_str());
     // The start ("http://") is what the user looks for.
@@ -246,11 +291,11 @@ void MainWindow::SetShortLink(const Text& link) {
     ::SendMessageW(box, EM_SCROLLCARET, 0, 0);
 }
 
-void MainWindow::SetStatus(const Text& caption) {
+void Win32MainWindow::SetStatus(const Text& caption) {
     ::SetWindowTextW(Control(kStatusLine), WideFromText(caption).c_str());
 }
 
-int MainWindow::SelectedProvider() const {
+int Win32MainWindow::SelectedProvider() const {
     for (std::size_t i = 0; i < kRadios.size(); ++i) {
         if (::SendMessageW(Control(kRadios[i]), BM_GETCHECK, 0, 0) == BST_CHECKED) {
             return static_cast<int>(i) + 1;
@@ -259,7 +304,7 @@ int MainWindow::SelectedProvider() const {
     return 0;
 }
 
-bool MainWindow::PreTranslate(const MSG& message) {
+bool Win32MainWindow::PreTranslate(const MSG& message) {
     if (message.message != WM_KEYDOWN || window_ == nullptr ||
         (message.hwnd != window_ && ::GetParent(message.hwnd) != window_)) {
         return false;
@@ -293,7 +338,7 @@ bool MainWindow::PreTranslate(const MSG& message) {
     }
 }
 
-void MainWindow::MoveFocus(bool forward) {
+void Win32MainWindow::MoveFocus(bool forward) {
     const HWND focus = ::GetFocus();
     const std::size_t count = kFocusOrder.size();
     std::size_t target = forward ? 0 : count - 1;
@@ -308,7 +353,7 @@ void MainWindow::MoveFocus(bool forward) {
                    TRUE);
 }
 
-void MainWindow::SelectRadio(std::size_t index) {
+void Win32MainWindow::SelectRadio(std::size_t index) {
     for (std::size_t i = 0; i < kRadios.size(); ++i) {
         ::SendMessageW(Control(kRadios[i]), BM_SETCHECK, i == index ? BST_CHECKED : BST_UNCHECKED,
                        0);
@@ -316,21 +361,22 @@ void MainWindow::SelectRadio(std::size_t index) {
     ::SetFocus(Control(kRadios[index]));
 }
 
-LRESULT CALLBACK MainWindow::Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT CALLBACK Win32MainWindow::Procedure(HWND window, UINT message, WPARAM wParam,
+                                            LPARAM lParam) {
     if (message == WM_NCCREATE) {
         auto* self =
-            static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+            static_cast<Win32MainWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
         self->window_ = window;
         ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
     }
-    auto* self = reinterpret_cast<MainWindow*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+    auto* self = reinterpret_cast<Win32MainWindow*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
     if (self == nullptr) {
         return ::DefWindowProcW(window, message, wParam, lParam);
     }
     return self->Handle(message, wParam, lParam);
 }
 
-void MainWindow::OnCommand(int id, int code) {
+void Win32MainWindow::OnCommand(int id, int code) {
     if (code == BN_CLICKED && id == ControlId(layout::Control(kGenerateButton)) && generate_) {
         generate_();
     } else if (code == BN_CLICKED && id == ControlId(layout::Control(kCopyButton)) && copy_) {
@@ -343,7 +389,7 @@ void MainWindow::OnCommand(int id, int code) {
 
 // A monitor of another DPI: the window takes the size the system suggests, and the controls
 // and their font follow.
-void MainWindow::OnDpiChanged(UINT dpi, const RECT& suggested) {
+void Win32MainWindow::OnDpiChanged(UINT dpi, const RECT& suggested) {
     dpi_ = dpi;
     const HFONT old = font_;
     font_ = CreateMessageFont(dpi_);
@@ -354,7 +400,7 @@ void MainWindow::OnDpiChanged(UINT dpi, const RECT& suggested) {
     ::DeleteObject(old);
 }
 
-LRESULT MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT Win32MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_COMMAND:
             OnCommand(LOWORD(wParam), HIWORD(wParam));

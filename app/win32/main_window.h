@@ -8,24 +8,26 @@
 #include <functional>
 #include <string>
 
-#include "app/front_end.h"
+#include "app/program_window.h"
 #include "text/values.h"
 
 namespace tarnwick {
 
-class MainWindow final : public ProgramWindow {
+class Win32MainWindow final : public ProgramWindow {
   public:
     // Registers the class and creates the window with every control, hidden; IsCreated tells.
-    MainWindow();
-    ~MainWindow();
-    MainWindow(const MainWindow&) = delete;
-    MainWindow& operator=(const MainWindow&) = delete;
+    Win32MainWindow();
+    ~Win32MainWindow();
+    Win32MainWindow(const Win32MainWindow&) = delete;
+    Win32MainWindow& operator=(const Win32MainWindow&) = delete;
 
     bool IsCreated() const { return window_ != nullptr; }
     HWND Handle() const { return window_; }
 
-    void BindGenerateClick(std::function<void()> routine) { generate_ = std::move(routine); }
-    void BindCopyClick(std::function<void()> routine) { copy_ = std::move(routine); }
+    void BindGenerateClick(std::function<void()> routine) override {
+        generate_ = std::move(routine);
+    }
+    void BindCopyClick(std::function<void()> routine) override { copy_ = std::move(routine); }
     // Called on the GUI thread with 编辑框1's new text.
     void BindLongLinkChange(std::function<void(Text)> routine) {
         longLinkChanged_ = std::move(routine);
@@ -35,7 +37,7 @@ class MainWindow final : public ProgramWindow {
     // Called on the GUI thread when a posted message of the program arrives.
     void BindPostedMessage(std::function<void(WPARAM)> routine) { posted_ = std::move(routine); }
 
-    Text LongLink() const;
+    Text LongLink() const override;
     Text ShortLink() const override;
     void SetShortLink(const Text& link) override;
     void SetStatus(const Text& caption) override;

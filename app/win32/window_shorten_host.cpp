@@ -4,7 +4,7 @@
 
 namespace tarnwick {
 
-WindowShortenHost::WindowShortenHost(MainWindow& window)
+WindowShortenHost::WindowShortenHost(Win32MainWindow& window)
     : WindowHost(window.LongLink()), window_(&window), target_(window.Handle()) {
     window.BindLongLinkChange([this](Text text) { StoreLongLink(std::move(text)); });
     window.BindPostedMessage([this](WPARAM number) { RunPosted(number); });
@@ -23,7 +23,7 @@ void WindowShortenHost::PostToGui(std::function<void()> task) {
     }
     const auto number = static_cast<WPARAM>(++posted_);
     waiting_.emplace(number, std::move(task));
-    if (!::PostMessageW(target_, MainWindow::kPostedMessage, number, 0)) {
+    if (!::PostMessageW(target_, Win32MainWindow::kPostedMessage, number, 0)) {
         waiting_.erase(number);
     }
 }

@@ -16,7 +16,7 @@ namespace tarnwick {
 class WindowShortenHost final : public WindowHost {
   public:
     // GUI thread.
-    explicit WindowShortenHost(MainWindow& window);
+    explicit WindowShortenHost(Win32MainWindow& window);
     WindowShortenHost(const WindowShortenHost&) = delete;
     WindowShortenHost& operator=(const WindowShortenHost&) = delete;
 
@@ -27,7 +27,7 @@ class WindowShortenHost final : public WindowHost {
     void RunPosted(WPARAM number);
     void WindowGone();
 
-    MainWindow* window_;  // GUI thread; nullptr once the window is gone
+    Win32MainWindow* window_;  // GUI thread; nullptr once the window is gone
     std::mutex postMutex_;
     HWND target_;  // where results are posted; nullptr once the window is gone
     std::uint64_t posted_ = 0;

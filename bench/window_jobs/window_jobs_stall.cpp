@@ -87,7 +87,7 @@ int main(int argc, char* argv[]) {
     }
     PrepareWebAccess();
 
-    MainWindow window;
+    QtMainWindow window;
     WindowShortenHost windowHost(window);
     CountingHost host(windowHost);
     ShortenJobs jobs;

@@ -1,4 +1,4 @@
-// MainWindow, its host for the shortening jobs, the Copy action and the pieces of the shell
+// MainWindow on Qt, its host for the shortening jobs, the Copy action and the pieces of the shell
 // that run in process. Clicks, paste, the provider choice and results reaching the window are
 // shown by the Xvfb run of the executable (app_process_tests).
 #include <QAccessible>
@@ -35,7 +35,7 @@ QString Shown(const QWidget* control) {  // what the control shows as its captio
 class WindowTest : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<MainWindow> window_;  // a fresh one, shown and active, for every test
+    std::unique_ptr<QtMainWindow> window_;  // a fresh one, shown and active, for every test
 
     template <typename Control = QWidget>
     Control* Find(const char* name) const {
@@ -44,7 +44,7 @@ class WindowTest : public QObject {
 
   private slots:
     void init() {
-        window_ = std::make_unique<MainWindow>();
+        window_ = std::make_unique<QtMainWindow>();
         window_->show();
         window_->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(window_.get()));
@@ -106,7 +106,7 @@ class WindowTest : public QObject {
         const QRect centred = QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, QSize(380, 250),
                                                   QGuiApplication::primaryScreen()->geometry());
         QCOMPARE(window_->frameGeometry(), centred);
-        QCOMPARE(MainWindow().geometry(), centred);
+        QCOMPARE(QtMainWindow().geometry(), centred);
         QCOMPARE(window_->size(),
                  QSize(380, 250).shrunkBy(window_->windowHandle()->frameMargins()));
         QCOMPARE(window_->minimumSize(), window_->maximumSize());
