@@ -68,9 +68,7 @@ void ShowMainWindow() {
     ::ShowWindow(window.Handle(), SW_SHOW);
     ::UpdateWindow(window.Handle());
     ::SetForegroundWindow(window.Handle());
-    ::SendMessageW(window.Handle(), WM_NEXTDLGCTL,
-                   reinterpret_cast<WPARAM>(::GetNextDlgTabItem(window.Handle(), nullptr, FALSE)),
-                   TRUE);
+    ::SetFocus(::GetNextDlgTabItem(window.Handle(), nullptr, FALSE));
 }
 
 void RunMessageLoop() {

@@ -348,9 +348,13 @@ void Win32MainWindow::MoveFocus(bool forward) {
             break;
         }
     }
-    // As the dialog manager would: an edit box gets its text selected, buttons their default look.
-    ::SendMessageW(window_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Control(kFocusOrder[target])),
-                   TRUE);
+    // As the dialog manager would, an edit box that takes the focus by the keyboard has its text
+    // selected. (WM_NEXTDLGCTL would do it all, but only a dialog's window procedure knows it.)
+    const HWND next = Control(kFocusOrder[target]);
+    ::SetFocus(next);
+    if (::SendMessageW(next, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) {
+        ::SendMessageW(next, EM_SETSEL, 0, -1);
+    }
 }
 
 void Win32MainWindow::SelectRadio(std::size_t index) {

@@ -1,0 +1,287 @@
+// The Win32 front end under Wine: a real window, messages sent to it as the system would, and
+// the fatal path and a held clipboard in processes of their own (this program again, in a role
+// that an environment variable names).
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdlib>
+#include <string>
+
+#include "app/fatal_error.h"
+#include "app/front_end.h"
+#include "app/layout.h"
+#include "app/win32/main_window.h"
+#include "app/win32/window_shorten_host.h"
+#include "shorten/shorten_job.h"
+#include "text/runtime_error.h"
+#include "text/wide_text.h"
+
+namespace tarnwick {
+namespace {
+
+using namespace layout;
+
+constexpr char kRoleVariable[] = "TARNWICK_TEST_ROLE";
+constexpr UINT kDpiChanged = 0x02E0;
+
+const ControlSpec& SpecOf(std::string_view name) {
+    return kControls[detail::FindControl(name)];
+}
+
+HWND ControlOf(const Win32MainWindow& window, std::string_view name) {
+    return ::GetDlgItem(window.Handle(), ControlId(SpecOf(name)));
+}
+
+RECT PlaceOf(const Win32MainWindow& window, HWND control) {
+    RECT place{};
+    ::GetWindowRect(control, &place);
+    ::MapWindowPoints(nullptr, window.Handle(), reinterpret_cast<POINT*>(&place), 2);
+    return place;
+}
+
+void Pump() {
+    MSG message;
+    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        ::DispatchMessageW(&message);
+    }
+}
+
+// This program again, in a role; its process handle, or null.
+HANDLE StartRole(const char* role, const char* test) {
+    std::array<wchar_t, MAX_PATH> self{};
+    ::GetModuleFileNameW(nullptr, self.data(), MAX_PATH);
+    std::wstring command =
+        L"\"" + std::wstring(self.data()) + L"\" --gtest_filter=" + WideFromText(test);
+    ::SetEnvironmentVariableA(kRoleVariable, role);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    const bool started = ::CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0,
+                                          nullptr, nullptr, &startup, &process) != FALSE;
+    ::SetEnvironmentVariableA(kRoleVariable, nullptr);
+    if (!started) {
+        return nullptr;
+    }
+    ::CloseHandle(process.hThread);
+    return process.hProcess;
+}
+
+bool InRole(const char* role) {
+    const char* value = std::getenv(kRoleVariable);
+    return value != nullptr && std::string(value) == role;
+}
+
+// Every control where the layout table puts it, at 96 DPI and, after WM_DPICHANGED, at 144; a
+// label may run on wider than its place, never narrower.
+TEST(Win32Window, ControlsWhereTheLayoutPutsThemAtEachDpi) {
+    Win32MainWindow window;
+    ASSERT_TRUE(window.IsCreated());
+    for (const int dpi : {96, 144}) {
+        if (dpi != 96) {
+            RECT suggested{10, 20, 10 + ::MulDiv(kWindowOuterWidth, dpi, 96),
+                           20 + ::MulDiv(kWindowOuterHeight, dpi, 96)};
+            ::SendMessageW(window.Handle(), kDpiChanged, MAKEWPARAM(dpi, dpi),
+                           reinterpret_cast<LPARAM>(&suggested));
+            RECT outer{};
+            ::GetWindowRect(window.Handle(), &outer);
+            EXPECT_EQ(outer.right - outer.left, suggested.right - suggested.left);
+            EXPECT_EQ(outer.bottom - outer.top, suggested.bottom - suggested.top);
+        }
+        for (const ControlSpec& spec : kControls) {
+            const Rect want = PlaceInClientArea(spec);
+            const RECT got = PlaceOf(window, ControlOf(window, spec.name));
+            const auto scale = [dpi](int value) { return ::MulDiv(value, dpi, 96); };
+            const std::string where = std::string(spec.name) + " at " + std::to_string(dpi);
+            EXPECT_EQ(got.left, scale(want.left)) << where;
+            EXPECT_EQ(got.top, scale(want.top)) << where;
+            EXPECT_EQ(got.bottom - got.top, scale(want.height)) << where;
+            if (spec.kind == Kind::kLabel) {
+                EXPECT_GE(got.right - got.left, scale(want.width)) << where;
+            } else {
+                EXPECT_EQ(got.right - got.left, scale(want.width)) << where;
+            }
+        }
+    }
+}
+
+// Tab and Shift+Tab go the focus order round, wrapping at both ends; the arrow keys take the
+// radio buttons 1, 2, 3 round and select where they land.
+TEST(Win32Window, KeyboardOrder) {
+    Win32MainWindow window;
+    ASSERT_TRUE(window.IsCreated());
+    ::ShowWindow(window.Handle(), SW_SHOW);
+    ::SetForegroundWindow(window.Handle());
+    const auto press = [&](WPARAM key, bool shift) {
+        std::array<BYTE, 256> keys{};
+        keys[VK_SHIFT] = shift ? 0x80 : 0;
+        ::SetKeyboardState(keys.data());
+        const MSG message{::GetFocus(), WM_KEYDOWN, key, 0, 0, {}};
+        const bool handled = window.PreTranslate(message);
+        Pump();
+        return handled;
+    };
+    const std::size_t count = kFocusOrder.size();
+    ::SetFocus(ControlOf(window, kFocusOrder[0]));
+    for (std::size_t step = 1; step <= count; ++step) {
+        EXPECT_TRUE(press(VK_TAB, false));
+        EXPECT_EQ(::GetFocus(), ControlOf(window, kFocusOrder[step % count])) << step;
+    }
+    for (std::size_t step = 1; step <= count; ++step) {
+        EXPECT_TRUE(press(VK_TAB, true));
+        EXPECT_EQ(::GetFocus(), ControlOf(window, kFocusOrder[(count - step) % count])) << step;
+    }
+    // clang-format off
+    const std::array<std::pair<WPARAM, int>, 6> arrows{{
+        {VK_RIGHT, 2}, {VK_DOWN, 3}, {VK_RIGHT, 1}, {VK_LEFT, 3}, {VK_UP, 2}, {VK_LEFT, 1}}};
+    // clang-format on
+    ::SetFocus(ControlOf(window, kRadios[0]));
+    for (const auto& [key, provider] : arrows) {
+        EXPECT_TRUE(press(key, false));
+        EXPECT_EQ(window.SelectedProvider(), provider) << key;
+        EXPECT_EQ(::GetFocus(), ControlOf(window, kRadios[provider - 1])) << key;
+    }
+    ::SetFocus(ControlOf(window, kLongLinkBox));
+    EXPECT_FALSE(press(VK_RIGHT, false));  // the edit box's own caret, not the radio buttons
+    press(VK_SHIFT, false);
+}
+
+// A click inside the group boxes lands on the button there, and runs its routine; the status
+// line shows its text in red, the other captions in black.
+TEST(Win32Window, ClicksReachTheirRoutinesAndTheStatusLineIsRed) {
+    Win32MainWindow window;
+    ASSERT_TRUE(window.IsCreated());
+    int generated = 0;
+    int copied = 0;
+    window.BindGenerateClick([&generated] { ++generated; });
+    window.BindCopyClick([&copied] { ++copied; });
+    for (const std::string_view name : {kGenerateButton, kCopyButton, kGenerateButton}) {
+        const RECT place = PlaceOf(window, ControlOf(window, name));
+        const POINT centre{(place.left + place.right) / 2, (place.top + place.bottom) / 2};
+        const HWND hit = ::ChildWindowFromPointEx(window.Handle(), centre, CWP_SKIPINVISIBLE);
+        ASSERT_EQ(hit, ControlOf(window, name)) << name;
+        const LPARAM at =
+            MAKELPARAM((place.right - place.left) / 2, (place.bottom - place.top) / 2);
+        ::SendMessageW(hit, WM_LBUTTONDOWN, MK_LBUTTON, at);
+        ::SendMessageW(hit, WM_LBUTTONUP, 0, at);
+        Pump();
+    }
+    EXPECT_EQ(generated * 10 + copied, 21);
+
+    window.SetStatus(Text(kStatusFailed));
+    const HWND status = ControlOf(window, kStatusLine);
+    std::array<wchar_t, 64> caption{};
+    ::GetWindowTextW(status, caption.data(), static_cast<int>(caption.size()));
+    EXPECT_EQ(std::wstring(caption.data()), WideFromText(kStatusFailed));
+    for (const auto& [name, colour] :
+         {std::pair{kStatusLine, RGB(0xFF, 0, 0)}, std::pair{kLongLinkLabel, RGB(0, 0, 0)}}) {
+        const HWND label = ControlOf(window, name);
+        const HDC dc = ::GetDC(label);
+        ::SendMessageW(window.Handle(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
+                       reinterpret_cast<LPARAM>(label));
+        EXPECT_EQ(::GetTextColor(dc), colour) << name;
+        ::ReleaseDC(label, dc);
+    }
+}
+
+// A result reaches the window while it is there, and is dropped once it is gone.
+TEST(Win32Window, ResultsAfterTheWindowIsGoneAreDropped) {
+    Win32MainWindow window;
+    ASSERT_TRUE(window.IsCreated());
+    WindowShortenHost host(window);
+    int ran = 0;
+    host.PostToGui([&ran] { ++ran; });
+    Pump();
+    EXPECT_EQ(ran, 1);
+    host.PostToGui([&ran] { ++ran; });
+    ::DestroyWindow(window.Handle());
+    host.PostToGui([&ran] { ++ran; });
+    Pump();
+    EXPECT_EQ(ran, 1);
+}
+
+// Copy waits out another program that holds the clipboard for a moment, and leaves the link
+// there as CF_UNICODETEXT.
+TEST(Win32Window, CopyWaitsForAHeldClipboard) {
+    const HANDLE held = ::CreateEventW(nullptr, TRUE, FALSE, L"TarnwickTestClipboardHeld");
+    ASSERT_NE(held, nullptr);
+    const HANDLE holder = StartRole("hold-clipboard", "Win32Roles.HoldClipboard");
+    ASSERT_NE(holder, nullptr);
+    ASSERT_EQ(::WaitForSingleObject(held, 10000), WAIT_OBJECT_0);
+    const Text link = "http://\xC0\xFD.test/\xCE\xC4";  // "http://例.test/文"
+    EXPECT_TRUE(ClipboardSetText(link));
+    ASSERT_TRUE(::OpenClipboard(nullptr));
+    const auto* data = static_cast<const wchar_t*>(::GetClipboardData(CF_UNICODETEXT));
+    EXPECT_EQ(std::wstring(data != nullptr ? data : L""), WideFromText(link));
+    ::CloseClipboard();
+    ::WaitForSingleObject(holder, 10000);
+    ::CloseHandle(holder);
+    ::CloseHandle(held);
+}
+
+struct DialogSearch {
+    DWORD process;
+    HWND dialog;
+};
+
+BOOL CALLBACK FindDialog(HWND window, LPARAM data) {
+    auto& search = *reinterpret_cast<DialogSearch*>(data);
+    DWORD process = 0;
+    ::GetWindowThreadProcessId(window, &process);
+    std::array<wchar_t, 16> name{};
+    ::GetClassNameW(window, name.data(), static_cast<int>(name.size()));
+    if (process == search.process && std::wstring(name.data()) == L"#32770") {
+        search.dialog = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// The fatal path: one dialog with the composed message, then the end with -1.
+TEST(Win32Window, FatalErrorShowsTheDialogAndEndsWithMinusOne) {
+    const HANDLE child = StartRole("fail", "Win32Roles.Fail");
+    ASSERT_NE(child, nullptr);
+    DialogSearch search{::GetProcessId(child), nullptr};
+    for (int tries = 0; search.dialog == nullptr && tries < 200; ++tries) {
+        ::EnumWindows(&FindDialog, reinterpret_cast<LPARAM>(&search));
+        ::WaitForSingleObject(child, 50);  // a pause that ends early should the child end
+    }
+    ASSERT_NE(search.dialog, nullptr);
+    std::array<wchar_t, 256> text{};
+    ::GetDlgItemTextW(search.dialog, 0xFFFF, text.data(), static_cast<int>(text.size()));
+    std::array<char, kRuntimeErrorTextBytes> composed;
+    EXPECT_EQ(std::wstring(text.data()), WideFromText(ComposeRuntimeErrorText(6, "x", composed)));
+    ::GetWindowTextW(search.dialog, text.data(), static_cast<int>(text.size()));
+    EXPECT_EQ(std::wstring(text.data()), L"\x9519\x8BEF");  // "错误"
+    ::PostMessageW(search.dialog, WM_COMMAND, IDOK, 0);
+    ASSERT_EQ(::WaitForSingleObject(child, 10000), WAIT_OBJECT_0);
+    DWORD status = 0;
+    ::GetExitCodeProcess(child, &status);
+    EXPECT_EQ(status, 0xFFFFFFFFu);
+    ::CloseHandle(child);
+}
+
+// The roles the tests above start this program in; each does nothing when run as a test.
+TEST(Win32Roles, HoldClipboard) {
+    if (!InRole("hold-clipboard")) {
+        GTEST_SKIP();
+    }
+    ASSERT_TRUE(::OpenClipboard(nullptr));
+    const HANDLE held = ::OpenEventW(EVENT_MODIFY_STATE, FALSE, L"TarnwickTestClipboardHeld");
+    ::SetEvent(held);
+    ::Sleep(100);  // the scenario itself: a program that holds the clipboard for 100 ms
+    ::CloseClipboard();
+    ::CloseHandle(held);
+}
+
+TEST(Win32Roles, Fail) {
+    if (!InRole("fail")) {
+        GTEST_SKIP();
+    }
+    InstallFatalErrorReporting();
+    ReportRuntimeError(6, "x");
+}
+
+}  // namespace
+}  // namespace tarnwick
