@@ -98,8 +98,16 @@ UINT SessionDpi() {
     return dpi > 0 ? static_cast<UINT>(dpi) : 96;
 }
 
-// The DPI of the monitor that holds a point: Windows 8.1's shcore knows it.
-UINT MonitorDpi(POINT point) {
+// The DPI of the monitor a window is on: Windows 10's user32 tells it straight, Windows 8.1's
+// shcore by the monitor, and Windows 7 knows only the sign-in session's.
+UINT WindowDpi(HWND window) {
+    using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
+    static const auto getDpiForWindow =
+        SystemFunction<GetDpiForWindowFunction>(L"user32.dll", "GetDpiForWindow");
+    if (getDpiForWindow != nullptr) {
+        const UINT dpi = getDpiForWindow(window);
+        return dpi > 0 ? dpi : SessionDpi();
+    }
     using GetDpiForMonitorFunction = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
     static const auto getDpiForMonitor =
         SystemFunction<GetDpiForMonitorFunction>(L"shcore.dll", "GetDpiForMonitor");
@@ -107,7 +115,7 @@ UINT MonitorDpi(POINT point) {
     UINT x = 0;
     UINT y = 0;
     if (getDpiForMonitor != nullptr &&
-        SUCCEEDED(getDpiForMonitor(::MonitorFromPoint(point, MONITOR_DEFAULTTOPRIMARY),
+        SUCCEEDED(getDpiForMonitor(::MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST),
                                    kEffectiveDpi, &x, &y)) &&
         y > 0) {
         return y;
@@ -115,13 +123,15 @@ UINT MonitorDpi(POINT point) {
     return SessionDpi();
 }
 
-// The DPI of the monitor a window is on: Windows 10's user32 tells it straight.
-UINT WindowDpi(HWND window, UINT otherwise) {
-    using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
-    static const auto getDpiForWindow =
-        SystemFunction<GetDpiForWindowFunction>(L"user32.dll", "GetDpiForWindow");
-    const UINT dpi = getDpiForWindow != nullptr ? getDpiForWindow(window) : 0;
-    return dpi > 0 ? dpi : otherwise;
+// The window's outer place at a DPI: its size, centred on the work area, clear of the taskbar.
+RECT CentredPlace(UINT dpi) {
+    const int width = ::MulDiv(kWindowOuterWidth, static_cast<int>(dpi), 96);
+    const int height = ::MulDiv(kWindowOuterHeight, static_cast<int>(dpi), 96);
+    RECT work{0, 0, width, height};
+    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    const int left = work.left + (work.right - work.left - width) / 2;
+    const int top = work.top + (work.bottom - work.top - height) / 2;
+    return {left, top, left + width, top + height};
 }
 
 HFONT CreateMessageFont(UINT dpi) {
@@ -174,29 +184,24 @@ Win32MainWindow::Win32MainWindow() {
     if (::RegisterClassExW(&windowClass) == 0 && ::GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
         return;
     }
-    // Centred on the work area, clear of the taskbar, at the DPI of the monitor there.
-    RECT work{0, 0, kWindowOuterWidth, kWindowOuterHeight};
-    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    dpi_ = MonitorDpi({(work.left + work.right) / 2, (work.top + work.bottom) / 2});
     face_ = ::GetSysColorBrush(COLOR_BTNFACE);
     editBackground_ = ::CreateSolidBrush(Colour(kEditBackground));
     const std::wstring title = WideFromText(kTitle);
-    const int width = ::MulDiv(kWindowOuterWidth, static_cast<int>(dpi_), 96);
-    const int height = ::MulDiv(kWindowOuterHeight, static_cast<int>(dpi_), 96);
-    const int left = work.left + (work.right - work.left - width) / 2;
-    const int top = work.top + (work.bottom - work.top - height) / 2;
-    ::CreateWindowExW(WS_EX_CONTROLPARENT, kClassName, title.c_str(), kWindowStyle, left, top,
-                      width, height, nullptr, nullptr, instance, this);
+    // Made at the session's DPI, then given the DPI of the monitor it opens on: the session's is
+    // the DPI at sign-in, not that of a monitor docked or rescaled since.
+    dpi_ = SessionDpi();
+    RECT place = CentredPlace(dpi_);
+    ::CreateWindowExW(WS_EX_CONTROLPARENT, kClassName, title.c_str(), kWindowStyle, place.left,
+                      place.top, place.right - place.left, place.bottom - place.top, nullptr,
+                      nullptr, instance, this);
     if (window_ == nullptr) {
         return;
     }
-    // Where the system knows better where the window landed, its word counts.
-    if (const UINT landed = WindowDpi(window_, dpi_); landed != dpi_) {
-        dpi_ = landed;
-        ::SetWindowPos(window_, nullptr, 0, 0,
-                       ::MulDiv(kWindowOuterWidth, static_cast<int>(dpi_), 96),
-                       ::MulDiv(kWindowOuterHeight, static_cast<int>(dpi_), 96),
-                       SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    if (const UINT monitor = WindowDpi(window_); monitor != dpi_) {
+        dpi_ = monitor;
+        place = CentredPlace(dpi_);
+        ::SetWindowPos(window_, nullptr, place.left, place.top, place.right - place.left,
+                       place.bottom - place.top, SWP_NOZORDER | SWP_NOACTIVATE);
     }
     font_ = CreateMessageFont(dpi_);
     CreateControls();

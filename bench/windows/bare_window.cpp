@@ -1,6 +1,6 @@
-// The yardstick: a bare Win32 window of the same size with the same controls, captions and
-// font, under the same manifest (visual styles), and nothing else: no program, no jobs, no
-// allocator of its own, no request object.
+// The yardstick: a bare Win32 window of the same size with the same controls and captions, the
+// system's font as it is, under the same manifest (visual styles), and nothing else: no program,
+// no jobs, no allocator of its own, no request object.
 #include <windows.h>
 
 #include <string>
@@ -44,9 +44,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         0, L"BareWindow", L"Bare window", WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
         CW_USEDEFAULT, CW_USEDEFAULT, tarnwick::layout::kWindowOuterWidth,
         tarnwick::layout::kWindowOuterHeight, nullptr, nullptr, instance, nullptr);
-    LOGFONTW font{};
+    // The system's message font as it is, at 9 points.
+    NONCLIENTMETRICSW metrics{};
+    metrics.cbSize = sizeof(metrics);
+    ::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
+    LOGFONTW font = metrics.lfMessageFont;
     font.lfHeight = -12;  // 9 points at 96 DPI
-    font.lfCharSet = GB2312_CHARSET;
+    font.lfWidth = 0;
     const HFONT captions = ::CreateFontIndirectW(&font);
     for (const tarnwick::layout::ControlSpec& spec : tarnwick::layout::kControls) {
         const std::u16string caption = tarnwick::DecodeToUtf16(spec.caption, 936);

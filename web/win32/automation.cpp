@@ -1,6 +1,6 @@
 #include "web/win32/automation.h"
 
-#include <oleauto.h>
+#include "web/win32/ole.h"
 
 #include <climits>
 #include <cstring>
@@ -63,7 +63,7 @@ Variant Variant::String(std::string_view text) {
     const std::wstring wide = WideFromText(text);
     Variant variant;
     variant.value_.vt = VT_BSTR;
-    variant.value_.bstrVal = ::SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
+    variant.value_.bstrVal = ole::SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
     if (variant.value_.bstrVal == nullptr) {
         variant.value_.vt = VT_EMPTY;
     }
@@ -75,19 +75,19 @@ Variant Variant::Bytes(const ByteSet& bytes) {
     if (bytes.size() > static_cast<std::size_t>(ULONG_MAX)) {
         return variant;
     }
-    SAFEARRAY* array = ::SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(bytes.size()));
+    SAFEARRAY* array = ole::SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(bytes.size()));
     if (array == nullptr) {
         return variant;
     }
     void* data = nullptr;
-    if (FAILED(::SafeArrayAccessData(array, &data))) {
-        ::SafeArrayDestroy(array);
+    if (FAILED(ole::SafeArrayAccessData(array, &data))) {
+        ole::SafeArrayDestroy(array);
         return variant;
     }
     if (!bytes.empty()) {
         std::memcpy(data, bytes.data(), bytes.size());
     }
-    ::SafeArrayUnaccessData(array);
+    ole::SafeArrayUnaccessData(array);
     variant.value_.vt = VT_ARRAY | VT_UI1;
     variant.value_.parray = array;
     return variant;
@@ -95,12 +95,12 @@ Variant Variant::Bytes(const ByteSet& bytes) {
 
 DispatchRef CreateByProgId(const wchar_t* progId) {
     CLSID classId{};
-    if (FAILED(::CLSIDFromProgID(progId, &classId))) {
+    if (FAILED(ole::CLSIDFromProgID(progId, &classId))) {
         return nullptr;
     }
     void* object = nullptr;
-    if (FAILED(
-            ::CoCreateInstance(classId, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, &object))) {
+    if (FAILED(ole::CoCreateInstance(classId, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                                     &object))) {
         return nullptr;
     }
     return DispatchRef(static_cast<IDispatch*>(object));
@@ -133,12 +133,13 @@ Text VariantToText(const Variant& value) {
         return {};
     }
     const BSTR text = value.value().bstrVal;
-    return TextFromWide(std::wstring_view(text, ::SysStringLen(text)));
+    return TextFromWide(std::wstring_view(text, ole::SysStringLen(text)));
 }
 
 double VariantToNumber(const Variant& value) {
     Variant number;
-    if (FAILED(::VariantChangeType(number.get(), const_cast<VARIANT*>(&value.value()), 0, VT_R8))) {
+    if (FAILED(
+            ole::VariantChangeType(number.get(), const_cast<VARIANT*>(&value.value()), 0, VT_R8))) {
         return 0;
     }
     return number.value().dblVal;
@@ -147,23 +148,23 @@ double VariantToNumber(const Variant& value) {
 ByteSet VariantToByteSet(const Variant& value) {
     const VARIANT& variant = value.value();
     if (variant.vt != (VT_ARRAY | VT_UI1) || variant.parray == nullptr ||
-        ::SafeArrayGetDim(variant.parray) != 1) {
+        ole::SafeArrayGetDim(variant.parray) != 1) {
         return {};
     }
     LONG lower = 0;
     LONG upper = -1;
-    ::SafeArrayGetLBound(variant.parray, 1, &lower);
-    ::SafeArrayGetUBound(variant.parray, 1, &upper);
+    ole::SafeArrayGetLBound(variant.parray, 1, &lower);
+    ole::SafeArrayGetUBound(variant.parray, 1, &upper);
     if (upper < lower) {
         return {};
     }
     void* data = nullptr;
-    if (FAILED(::SafeArrayAccessData(variant.parray, &data))) {
+    if (FAILED(ole::SafeArrayAccessData(variant.parray, &data))) {
         return {};
     }
     const auto* bytes = static_cast<const unsigned char*>(data);
     ByteSet result(bytes, bytes + (static_cast<std::size_t>(upper - lower) + 1));
-    ::SafeArrayUnaccessData(variant.parray);
+    ole::SafeArrayUnaccessData(variant.parray);
     return result;
 }
 

@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "text/values.h"
+#include "web/win32/ole.h"
 
 namespace tarnwick::automation {
 
@@ -22,8 +23,8 @@ using DispatchRef = std::unique_ptr<IDispatch, ReleaseInterface>;
 // A VARIANT that clears itself.
 class Variant {
   public:
-    Variant() { ::VariantInit(&value_); }
-    ~Variant() { ::VariantClear(&value_); }
+    Variant() { value_.vt = VT_EMPTY; }
+    ~Variant() { ole::VariantClear(&value_); }
     Variant(const Variant&) = delete;
     Variant& operator=(const Variant&) = delete;
     Variant(Variant&& other) noexcept : Variant() { std::swap(value_, other.value_); }
@@ -39,7 +40,7 @@ class Variant {
     const VARIANT& value() const { return value_; }
 
   private:
-    VARIANT value_;
+    VARIANT value_{};
 };
 
 // The object created from a ProgID on this thread; empty when there is none.

@@ -1,6 +1,6 @@
 #include "web/win32/request_events.h"
 
-#include <oleauto.h>
+#include "web/win32/ole.h"
 
 namespace tarnwick::automation {
 
@@ -23,8 +23,8 @@ struct RequestEvents : IUnknown {
 std::size_t ArrayBytes(SAFEARRAY* array) {
     LONG lower = 0;
     LONG upper = -1;
-    if (array == nullptr || FAILED(::SafeArrayGetLBound(array, 1, &lower)) ||
-        FAILED(::SafeArrayGetUBound(array, 1, &upper)) || upper < lower) {
+    if (array == nullptr || FAILED(ole::SafeArrayGetLBound(array, 1, &lower)) ||
+        FAILED(ole::SafeArrayGetUBound(array, 1, &upper)) || upper < lower) {
         return 0;
     }
     return static_cast<std::size_t>(upper - lower) + 1;
