@@ -46,12 +46,23 @@ project_version() {
     sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$1/CMakeCache.txt" 2>/dev/null
 }
 
-# configure_and_build BUILD_DIR [cmake options...]
+# configure_and_build PRESET BUILD_DIR [cmake options...]
+# PRESET names one of CMakePresets.json's configurations; BUILD_DIR, when not its own folder,
+# takes its place.
 configure_and_build() {
-    local dir="$1"
-    shift
-    cmake -S "$ROOT" -B "$dir" -G Ninja "$@" >/dev/null
+    local preset="$1" dir="$2"
+    shift 2
+    (cd "$ROOT" && cmake --preset "$preset" -B "$dir" "$@" >/dev/null)
     cmake --build "$dir" -- -j"$(nproc)"
+}
+
+# preset_build_dir PRESET: the folder CMakePresets.json gives the preset.
+preset_build_dir() {
+    if [ "$1" = default ]; then
+        echo "$ROOT/build"
+    else
+        echo "$ROOT/build-$1"
+    fi
 }
 
 # The Windows program: the cross compiler, Wine (32-bit, so the i386 architecture) to run it,
@@ -70,15 +81,6 @@ ensure_windows_packages() {
     ensure_packages "${WINDOWS_PACKAGES[@]}"
 }
 
-# configure_and_build_windows BUILD_DIR [cmake options...]: the 32-bit Windows program and its
-# tests.
-configure_and_build_windows() {
-    local dir="$1"
-    shift
-    cmake -S "$ROOT" -B "$dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw32.toolchain.cmake" \
-        -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
-    cmake --build "$dir" -- -j"$(nproc)"
-}
 
 # start_quiet_wine WORK_DIR: a throwaway Wine prefix in WORK_DIR, with no offer to download Mono
 # or Gecko and no trace lines; its wineserver must be killed on every path out (stop_wine).
