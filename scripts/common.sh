@@ -66,10 +66,11 @@ preset_build_dir() {
 }
 
 # The Windows program: the cross compiler, Wine (32-bit, so the i386 architecture) to run it,
-# NSIS for its installer, zlib built for it, and an X server, input and clipboard tools to drive it.
+# NSIS for its installer, zlib built for it, a CJK font, and an X server, input and clipboard
+# tools to drive it.
 # GoogleTest comes as sources (libgtest-dev), built for Windows beside the tests.
-WINDOWS_PACKAGES=(g++-mingw-w64-i686-posix libz-mingw-w64-dev wine wine32:i386 wine64 nsis xvfb xauth xdotool xclip
-    python3 imagemagick file libgtest-dev)
+WINDOWS_PACKAGES=(g++-mingw-w64-i686-posix libz-mingw-w64-dev wine wine32:i386 wine64 nsis
+    fonts-noto-cjk xvfb xauth xdotool xclip python3 imagemagick file libgtest-dev)
 
 ensure_windows_packages() {
     if ! dpkg --print-foreign-architectures | grep -qx i386; then
@@ -87,6 +88,15 @@ ensure_windows_packages() {
 start_quiet_wine() {
     export WINEPREFIX="$1/prefix" WINEDLLOVERRIDES="mscoree,mshtml=" WINEDEBUG=-all
     wineboot --init >/dev/null 2>&1
+    link_cjk_font
+}
+
+# As Windows links its interface font to a Chinese one (SimSun, Microsoft YaHei), the prefix
+# links Wine's to the CJK font Debian installs: the window shows the system's font as it is,
+# and Chinese captions come through font linking, in any locale.
+link_cjk_font() {
+    wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
+        /v Tahoma /t REG_MULTI_SZ /d 'NotoSansCJK-Regular.ttc,Noto Sans CJK SC' /f >/dev/null 2>&1
 }
 stop_wine() {
     [ -n "${WINEPREFIX:-}" ] && wineserver -k 2>/dev/null || true
