@@ -2,6 +2,7 @@
 // server, and an object used twice.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 
 #include "tests/support/raw_server.h"
@@ -59,6 +60,19 @@ TEST(WinHttpObject, AnswersOnTheWire) {
     }
     EXPECT_TRUE(WebRequest(url, {.status = &status, .timeoutSeconds = 2}).empty());
     EXPECT_EQ(status, 0);
+    // A body that drips a byte now and then never idles long enough for a time-out: the deadline
+    // of the whole transfer, the four time-outs added up, ends it as failed.
+    test::RawServer dripping([](test::Connection& c, const std::string&) {
+        for (bool open = c.Send("HTTP/1.1 200 OK\r\nContent-Length: 500\r\n\r\n"); open;
+             open = c.Send("d")) {
+            c.HoldUntilPeerCloses(50);
+        }
+    });
+    status = -1;
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_TRUE(WebRequest(dripping.Url("/"), {.status = &status, .timeoutSeconds = 1}).empty());
+    EXPECT_EQ(status, 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(8));
 }
 
 // An object the caller holds, used for two answers: the second call sees only the second.
