@@ -60,6 +60,17 @@ TEST(WinHttpObject, AnswersOnTheWire) {
     }
     EXPECT_TRUE(WebRequest(url, {.status = &status, .timeoutSeconds = 2}).empty());
     EXPECT_EQ(status, 0);
+    // An answer that takes its time still comes, also on an object whose own time-outs stand.
+    test::RawServer slow([](test::Connection& c, const std::string&) {
+        c.HoldUntilPeerCloses(300);
+        c.Send(test::OkResponse("slow"));
+        c.CloseWrite();
+    });
+    for (const int timeoutSeconds : {0, -1}) {
+        EXPECT_EQ(WebRequest(slow.Url("/"), {.timeoutSeconds = timeoutSeconds}),
+                  ByteSet({'s', 'l', 'o', 'w'}))
+            << timeoutSeconds;
+    }
     // A body that drips a byte now and then never idles long enough for a time-out: the deadline
     // of the whole transfer, the four time-outs added up, ends it as failed.
     test::RawServer dripping([](test::Connection& c, const std::string&) {
