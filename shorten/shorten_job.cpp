@@ -153,8 +153,9 @@ void ShortenJobs::OnGenerateClicked(ShortenHost& host) {
     auto routine = [&host, provider, click, webRequest = webRequest_, shared = shared_]() {
         // Once a later click has superseded this job its outcome is dropped anyway; its
         // transfers give up and free their connections for the job that still counts.
-        ShortenJob job = ShortenVia(provider, host, webRequest,
-                                    [shared, click] { return shared->latestClick.load() != click; });
+        ShortenJob job = ShortenVia(provider, host, webRequest, [shared, click] {
+            return shared->latestClick.load() != click;
+        });
         host.PostToGui([&host, click, shared, job = std::move(job)]() mutable {
             Publish(*shared, host, click, std::move(job));
         });
