@@ -89,6 +89,19 @@ TEST(Win32Window, ControlsWhereTheLayoutPutsThemAtEachDpi) {
             EXPECT_EQ(outer.right - outer.left, suggested.right - suggested.left);
             EXPECT_EQ(outer.bottom - outer.top, suggested.bottom - suggested.top);
         }
+        // Every control in the system's message font as it is, at 9 points for this DPI.
+        NONCLIENTMETRICSW metrics{};
+        metrics.cbSize = sizeof(metrics);
+        ::SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
+        for (const ControlSpec& spec : kControls) {
+            LOGFONTW font{};
+            const auto handle = reinterpret_cast<HFONT>(
+                ::SendMessageW(ControlOf(window, spec.name), WM_GETFONT, 0, 0));
+            ASSERT_EQ(::GetObjectW(handle, sizeof(font), &font), static_cast<int>(sizeof(font)));
+            EXPECT_EQ(font.lfHeight, -::MulDiv(9, dpi, 72)) << spec.name;
+            EXPECT_EQ(std::wstring(font.lfFaceName), metrics.lfMessageFont.lfFaceName);
+            EXPECT_EQ(font.lfCharSet, metrics.lfMessageFont.lfCharSet);
+        }
         for (const ControlSpec& spec : kControls) {
             const Rect want = PlaceInClientArea(spec);
             const RECT got = PlaceOf(window, ControlOf(window, spec.name));
