@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "app/fatal_error.h"
 #include "app/front_end.h"
@@ -78,17 +79,25 @@ bool InRole(const char* role) {
 TEST(Win32Window, ControlsWhereTheLayoutPutsThemAtEachDpi) {
     Win32MainWindow window;
     ASSERT_TRUE(window.IsCreated());
+    // At first centred on the work area; then where WM_DPICHANGED suggests.
+    RECT work{};
+    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    RECT place{(work.left + work.right - kWindowOuterWidth) / 2,
+               (work.top + work.bottom - kWindowOuterHeight) / 2, 0, 0};
+    place.right = place.left + kWindowOuterWidth;
+    place.bottom = place.top + kWindowOuterHeight;
     for (const int dpi : {96, 144}) {
         if (dpi != 96) {
-            RECT suggested{10, 20, 10 + ::MulDiv(kWindowOuterWidth, dpi, 96),
-                           20 + ::MulDiv(kWindowOuterHeight, dpi, 96)};
+            place = {10, 20, 10 + ::MulDiv(kWindowOuterWidth, dpi, 96),
+                     20 + ::MulDiv(kWindowOuterHeight, dpi, 96)};
             ::SendMessageW(window.Handle(), kDpiChanged, MAKEWPARAM(dpi, dpi),
-                           reinterpret_cast<LPARAM>(&suggested));
-            RECT outer{};
-            ::GetWindowRect(window.Handle(), &outer);
-            EXPECT_EQ(outer.right - outer.left, suggested.right - suggested.left);
-            EXPECT_EQ(outer.bottom - outer.top, suggested.bottom - suggested.top);
+                           reinterpret_cast<LPARAM>(&place));
         }
+        RECT outer{};
+        ::GetWindowRect(window.Handle(), &outer);
+        EXPECT_EQ(std::vector<LONG>({outer.left, outer.top, outer.right, outer.bottom}),
+                  std::vector<LONG>({place.left, place.top, place.right, place.bottom}))
+            << dpi;
         // Every control in the system's message font as it is, at 9 points for this DPI.
         NONCLIENTMETRICSW metrics{};
         metrics.cbSize = sizeof(metrics);
