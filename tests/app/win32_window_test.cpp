@@ -207,11 +207,16 @@ TEST(Win32Window, ClicksReachTheirRoutinesAndTheStatusLineIsRed) {
     }
 }
 
-// A result reaches the window while it is there, and is dropped once it is gone.
+// The jobs' view of the window: the long link as typed, and a result that reaches the window
+// while it is there and is dropped once it is gone.
 TEST(Win32Window, ResultsAfterTheWindowIsGoneAreDropped) {
     Win32MainWindow window;
     ASSERT_TRUE(window.IsCreated());
     WindowShortenHost host(window);
+    // The jobs read the long link from the host's copy, which follows the box.
+    EXPECT_EQ(host.LongLinkSnapshot(), kSampleLongLink);
+    ::SetWindowTextW(ControlOf(window, kLongLinkBox), L"http://\x4F8B.test/");  // "例"
+    EXPECT_EQ(host.LongLinkSnapshot(), "http://\xC0\xFD.test/");
     int ran = 0;
     host.PostToGui([&ran] { ++ran; });
     Pump();
