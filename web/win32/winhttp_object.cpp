@@ -2,6 +2,7 @@
 // every failure of the object passed over as an empty result. The request runs asynchronously
 // inside a synchronous Send, so that it can be given up, and its answer is read within the same
 // limits, and decoded by the same rules, as the libcurl object's.
+#include <atomic>
 #include <string>
 #include <utility>
 
@@ -84,8 +85,8 @@ class WinHttpObject final : public RequestObject {
         Variant asynchronous = Variant::Boolean(true);
         opened_ = Call(L"Open", {&verb, &address, &asynchronous});
         url_ = opened_ ? Text(url) : Text();
-        if (opened_ && !Option(kOptionSecureProtocols, kTls10 | kTls11 | kTls12 | kTls13)) {
-            Option(kOptionSecureProtocols, kTls10 | kTls11 | kTls12);
+        if (opened_) {
+            AskForModernTls();
         }
         return opened_;
     }
@@ -118,6 +119,22 @@ class WinHttpObject final : public RequestObject {
   private:
     bool Call(const wchar_t* member, std::initializer_list<Variant*> arguments) {
         return automation::CallMethod(*object_, member, arguments);
+    }
+
+    // The most the system offers of TLS 1.0 to 1.3. What it refused once it refuses again:
+    // later objects of the process do not ask for it.
+    void AskForModernTls() {
+        constexpr int kUpTo12 = kTls10 | kTls11 | kTls12;
+        static std::atomic<int> refusals{0};  // 1: TLS 1.3 refused; 2: the option refused
+        if (refusals.load() < 1) {
+            if (Option(kOptionSecureProtocols, kUpTo12 | kTls13)) {
+                return;
+            }
+            refusals.store(1);
+        }
+        if (refusals.load() < 2 && !Option(kOptionSecureProtocols, kUpTo12)) {
+            refusals.store(2);
+        }
     }
 
     void Clear() {
