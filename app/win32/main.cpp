@@ -6,20 +6,17 @@
 #include "app/fatal_error.h"
 #include "app/program.h"
 #include "app/runtime.h"
+#include "web/win32/library_function.h"
 
 int main() {
     tarnwick::InstallFatalErrorReporting();
     // The manifest asks for common controls 6, the visual styles; this loads them. Found by
     // name: an import would load the library before main, ahead of everything else.
     using InitFunction = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
-    if (const HMODULE comctl32 = ::LoadLibraryW(L"comctl32.dll")) {
-        // GetProcAddress gives every function the one type FARPROC.
-        const auto init = reinterpret_cast<InitFunction>(
-            reinterpret_cast<void*>(::GetProcAddress(comctl32, "InitCommonControlsEx")));
-        const INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES};
-        if (init != nullptr) {
-            init(&controls);
-        }
+    const INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES};
+    if (const auto init =
+            tarnwick::LibraryFunction<InitFunction>(L"comctl32.dll", "InitCommonControlsEx")) {
+        init(&controls);
     }
     tarnwick::EnableErrorDialogs();
     tarnwick::StartProgram();

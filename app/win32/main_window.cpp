@@ -4,6 +4,7 @@
 
 #include "app/layout.h"
 #include "text/wide_text.h"
+#include "web/win32/library_function.h"
 
 namespace tarnwick {
 
@@ -78,16 +79,6 @@ std::array<const ControlSpec*, kControls.size()> CreationOrder() {
     return order;
 }
 
-// A function of a system library that older Windows lack, looked up by name; null where absent.
-template <typename Function>
-Function SystemFunction(const wchar_t* library, const char* name) {
-    const HMODULE module = ::LoadLibraryW(library);
-    // GetProcAddress gives every function the one type FARPROC.
-    return module != nullptr
-               ? reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(module, name)))
-               : nullptr;
-}
-
 // The DPI of the sign-in session: all that Windows 7 and 8 know.
 UINT SessionDpi() {
     const HDC screen = ::GetDC(nullptr);
@@ -103,14 +94,14 @@ UINT SessionDpi() {
 UINT WindowDpi(HWND window) {
     using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
     static const auto getDpiForWindow =
-        SystemFunction<GetDpiForWindowFunction>(L"user32.dll", "GetDpiForWindow");
+        LibraryFunction<GetDpiForWindowFunction>(L"user32.dll", "GetDpiForWindow");
     if (getDpiForWindow != nullptr) {
         const UINT dpi = getDpiForWindow(window);
         return dpi > 0 ? dpi : SessionDpi();
     }
     using GetDpiForMonitorFunction = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
     static const auto getDpiForMonitor =
-        SystemFunction<GetDpiForMonitorFunction>(L"shcore.dll", "GetDpiForMonitor");
+        LibraryFunction<GetDpiForMonitorFunction>(L"shcore.dll", "GetDpiForMonitor");
     constexpr int kEffectiveDpi = 0;  // MDT_EFFECTIVE_DPI
     UINT x = 0;
     UINT y = 0;

@@ -2,6 +2,8 @@
 
 #include <oleauto.h>
 
+#include "web/win32/library_function.h"
+
 namespace tarnwick::ole {
 
 namespace {
@@ -24,36 +26,41 @@ struct Functions {
     decltype(&::VariantChangeType) variantChangeType = nullptr;
 };
 
-template <typename Function>
-void Find(HMODULE library, const char* name, Function& function) {
-    if (library != nullptr) {
-        // GetProcAddress gives every function the one type FARPROC.
-        function =
-            reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(library, name)));
-    }
-}
-
 // Looked up once; the libraries stay loaded for the life of the process, as COM needs them to.
 const Functions& The() {
     static const Functions functions = [] {
         Functions found;
         const HMODULE ole32 = ::LoadLibraryW(L"ole32.dll");
-        Find(ole32, "CoInitialize", found.coInitialize);
-        Find(ole32, "CoUninitialize", found.coUninitialize);
-        Find(ole32, "CLSIDFromProgID", found.clsidFromProgId);
-        Find(ole32, "CoCreateInstance", found.coCreateInstance);
+        found.coInitialize = LibraryFunction<decltype(found.coInitialize)>(ole32, "CoInitialize");
+        found.coUninitialize =
+            LibraryFunction<decltype(found.coUninitialize)>(ole32, "CoUninitialize");
+        found.clsidFromProgId =
+            LibraryFunction<decltype(found.clsidFromProgId)>(ole32, "CLSIDFromProgID");
+        found.coCreateInstance =
+            LibraryFunction<decltype(found.coCreateInstance)>(ole32, "CoCreateInstance");
         const HMODULE oleaut32 = ::LoadLibraryW(L"oleaut32.dll");
-        Find(oleaut32, "SysAllocStringLen", found.sysAllocStringLen);
-        Find(oleaut32, "SysStringLen", found.sysStringLen);
-        Find(oleaut32, "SafeArrayCreateVector", found.safeArrayCreateVector);
-        Find(oleaut32, "SafeArrayAccessData", found.safeArrayAccessData);
-        Find(oleaut32, "SafeArrayUnaccessData", found.safeArrayUnaccessData);
-        Find(oleaut32, "SafeArrayDestroy", found.safeArrayDestroy);
-        Find(oleaut32, "SafeArrayGetDim", found.safeArrayGetDim);
-        Find(oleaut32, "SafeArrayGetLBound", found.safeArrayGetLBound);
-        Find(oleaut32, "SafeArrayGetUBound", found.safeArrayGetUBound);
-        Find(oleaut32, "VariantClear", found.variantClear);
-        Find(oleaut32, "VariantChangeType", found.variantChangeType);
+        found.sysAllocStringLen =
+            LibraryFunction<decltype(found.sysAllocStringLen)>(oleaut32, "SysAllocStringLen");
+        found.sysStringLen =
+            LibraryFunction<decltype(found.sysStringLen)>(oleaut32, "SysStringLen");
+        found.safeArrayCreateVector = LibraryFunction<decltype(found.safeArrayCreateVector)>(
+            oleaut32, "SafeArrayCreateVector");
+        found.safeArrayAccessData =
+            LibraryFunction<decltype(found.safeArrayAccessData)>(oleaut32, "SafeArrayAccessData");
+        found.safeArrayUnaccessData = LibraryFunction<decltype(found.safeArrayUnaccessData)>(
+            oleaut32, "SafeArrayUnaccessData");
+        found.safeArrayDestroy =
+            LibraryFunction<decltype(found.safeArrayDestroy)>(oleaut32, "SafeArrayDestroy");
+        found.safeArrayGetDim =
+            LibraryFunction<decltype(found.safeArrayGetDim)>(oleaut32, "SafeArrayGetDim");
+        found.safeArrayGetLBound =
+            LibraryFunction<decltype(found.safeArrayGetLBound)>(oleaut32, "SafeArrayGetLBound");
+        found.safeArrayGetUBound =
+            LibraryFunction<decltype(found.safeArrayGetUBound)>(oleaut32, "SafeArrayGetUBound");
+        found.variantClear =
+            LibraryFunction<decltype(found.variantClear)>(oleaut32, "VariantClear");
+        found.variantChangeType =
+            LibraryFunction<decltype(found.variantChangeType)>(oleaut32, "VariantChangeType");
         return found;
     }();
     return functions;

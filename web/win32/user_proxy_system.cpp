@@ -9,6 +9,7 @@
 #include <string>
 
 #include "text/wide_text.h"
+#include "web/win32/library_function.h"
 #include "web/win32/user_proxy.h"
 
 namespace tarnwick {
@@ -22,20 +23,16 @@ struct WinHttpFunctions {
     HINTERNET session = nullptr;  // for the automatic answers; WinHTTP caches them per session
 };
 
-template <typename Function>
-void Find(HMODULE library, const char* name, Function& function) {
-    // GetProcAddress gives every function the one type FARPROC.
-    function = reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(library, name)));
-}
-
 // Looked up once; the library stays loaded for the life of the process, as the object needs it.
 const WinHttpFunctions& TheWinHttp() {
     static const WinHttpFunctions functions = [] {
         WinHttpFunctions found;
         if (const HMODULE library = ::LoadLibraryW(L"winhttp.dll")) {
-            Find(library, "WinHttpGetIEProxyConfigForCurrentUser", found.userConfig);
-            Find(library, "WinHttpOpen", found.open);
-            Find(library, "WinHttpGetProxyForUrl", found.proxyForUrl);
+            found.userConfig = LibraryFunction<decltype(found.userConfig)>(
+                library, "WinHttpGetIEProxyConfigForCurrentUser");
+            found.open = LibraryFunction<decltype(found.open)>(library, "WinHttpOpen");
+            found.proxyForUrl =
+                LibraryFunction<decltype(found.proxyForUrl)>(library, "WinHttpGetProxyForUrl");
             if (found.open != nullptr) {
                 found.session = found.open(L"Tarnwick", WINHTTP_ACCESS_TYPE_NO_PROXY,
                                            WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0);
