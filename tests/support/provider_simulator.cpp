@@ -7,7 +7,7 @@
 
 #include "shorten/hosts.h"
 #include "tests/support/base64_decode.h"
-#include "tests/support/gzip.h"
+#include "tests/support/compress.h"
 #include "text/find.h"
 
 namespace tarnwick {
@@ -131,7 +131,7 @@ void ProviderSimulator::Respond(test::Connection& connection, const std::string&
     // Provider 1 asks for a compressed answer, and a service that honours it sends one.
     std::string answer =
         provider == 1 && !home && request.find("Accept-Encoding: gzip") != std::string::npos
-            ? test::OkResponse(test::Gzip(body), cookie + "Content-Encoding: gzip\r\n")
+            ? test::OkResponse(test::Compress(body), cookie + "Content-Encoding: gzip\r\n")
             : test::OkResponse(body, cookie);
 
     std::unique_lock lock(mutex_);

@@ -11,6 +11,7 @@
 #include <tuple>
 #include <vector>
 
+#include "tests/support/compress.h"
 #include "tests/support/raw_server.h"
 #include "tests/web/tls_origin.h"
 #include "web/com.h"
@@ -71,20 +72,6 @@ std::string Redirect(const std::string& status, const std::string& location) {
 std::string RequestPath(const std::string& request) {
     const std::size_t start = request.find(' ') + 1;
     return request.substr(start, request.find(' ', start) - start);
-}
-
-std::string Compress(std::string_view data, int windowBits = 16 + MAX_WBITS) {
-    z_stream stream{};
-    deflateInit2(&stream, Z_BEST_COMPRESSION, Z_DEFLATED, windowBits, 9, Z_DEFAULT_STRATEGY);
-    std::string out(deflateBound(&stream, static_cast<uLong>(data.size())), '\0');
-    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
-    stream.avail_in = static_cast<uInt>(data.size());
-    stream.next_out = reinterpret_cast<Bytef*>(out.data());
-    stream.avail_out = static_cast<uInt>(out.size());
-    deflate(&stream, Z_FINISH);
-    out.resize(stream.total_out);
-    deflateEnd(&stream);
-    return out;
 }
 
 RequestObjectRef NewObject() {

@@ -1,13 +1,13 @@
-#include "tests/support/gzip.h"
+#include "tests/support/compress.h"
 
 #include <zlib.h>
 
 namespace tarnwick::test {
 
-std::string Gzip(std::string_view bytes) {
+std::string Compress(std::string_view bytes, int windowBits) {
     z_stream stream{};
-    // 15 window bits, and 16 more for the gzip wrapper.
-    if (deflateInit2(&stream, Z_BEST_SPEED, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
+    if (deflateInit2(&stream, Z_BEST_COMPRESSION, Z_DEFLATED, windowBits, 9, Z_DEFAULT_STRATEGY) !=
+        Z_OK) {
         return {};
     }
     std::string out(deflateBound(&stream, static_cast<uLong>(bytes.size())), '\0');
