@@ -1,5 +1,6 @@
 #include "tests/support/raw_server.h"
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstdlib>
@@ -29,7 +30,7 @@ std::optional<std::string> Connection::ReadRequest(int idleMs) {
             buffer_.erase(0, size);
             return request;
         }
-        if (!net::WaitReadable(fd_, idleMs)) {
+        if (!WaitReadable(idleMs)) {
             return std::nullopt;
         }
         const long got = net::Receive(fd_, chunk.data(), chunk.size());
@@ -50,9 +51,24 @@ bool Connection::Send(std::string_view bytes) {
     return open_ && bytes.empty();
 }
 
+// In slices: a socket shut down by the server does not wake every system's wait (Wine's).
+bool Connection::WaitReadable(int idleMs) const {
+    constexpr int kSliceMs = 50;
+    for (int waited = 0; !stopping_; waited += kSliceMs) {
+        const int slice = idleMs < 0 ? kSliceMs : std::min(kSliceMs, idleMs - waited);
+        if (slice <= 0) {
+            return false;
+        }
+        if (net::WaitReadable(fd_, slice)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 bool Connection::PeerClosedWithin(int ms) {
     std::array<char, 4096> chunk{};
-    return net::WaitReadable(fd_, ms) && net::Receive(fd_, chunk.data(), chunk.size()) <= 0;
+    return WaitReadable(ms) && net::Receive(fd_, chunk.data(), chunk.size()) <= 0;
 }
 
 void Connection::CloseWrite() {
@@ -89,6 +105,7 @@ RawServer::RawServer(Responder responder)
 }
 
 RawServer::~RawServer() {
+    stopping_ = true;
     net::StopListening(listener_);  // ends the blocked accept
     acceptor_.join();
     {
@@ -111,7 +128,7 @@ std::vector<std::string> RawServer::Requests() const {
 }
 
 void RawServer::Serve(net::Socket fd) {
-    Connection connection(fd);
+    Connection connection(fd, stopping_);
     for (std::optional<std::string> request;
          connection.Open() && (request = connection.ReadRequest());) {
         {

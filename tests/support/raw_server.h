@@ -1,8 +1,9 @@
 // A loopback HTTP test server that records the raw bytes of every request and answers with
 // whatever bytes a test scripts. Each connection runs on its own thread; the destructor shuts
-// every socket down, which wakes every wait, and joins everything.
+// every socket down, ends every wait and joins everything.
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <future>
 #include <mutex>
@@ -20,7 +21,8 @@ namespace tarnwick::test {
 // One accepted connection, as a responder sees it.
 class Connection {
   public:
-    explicit Connection(net::Socket fd) : fd_(fd) {}
+    // Every wait ends once stopping is set.
+    Connection(net::Socket fd, const std::atomic<bool>& stopping) : fd_(fd), stopping_(stopping) {}
     ~Connection() { net::Close(fd_); }
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
@@ -43,7 +45,10 @@ class Connection {
     net::Socket Socket() const { return fd_; }
 
   private:
+    bool WaitReadable(int idleMs) const;
+
     net::Socket fd_;
+    const std::atomic<bool>& stopping_;
     std::string buffer_;
     bool open_ = true;
 };
@@ -80,6 +85,7 @@ class RawServer {
     std::vector<std::string> requests_;
     std::set<net::Socket> open_;              // the connections to shut down when the server stops
     std::vector<std::future<void>> workers_;  // touched by the accepting thread only
+    std::atomic<bool> stopping_ = false;
     std::thread acceptor_;
 };
 

@@ -66,24 +66,16 @@ class CurlRequest final : public RequestObject {
     }
 
     bool SetRequestHeader(std::string_view name, std::string_view value) override {
-        if (!IsToken(name) || !IsFieldValue(value)) {
-            return false;
-        }
-        value = TrimOptionalWhitespace(value);
-        if (!opened_) {
+        const std::optional<std::string_view> sendable = SendableHeaderValue(name, value);
+        if (!sendable || !opened_) {
             return false;
         }
         if (EqualsIgnoringAsciiCase(name, "Proxy-Authorization")) {
             // Kept apart from the request headers: it goes to the proxy and nowhere else.
-            settings_.proxyAuthorization = Text(value);
+            settings_.proxyAuthorization = Text(*sendable);
             return true;
         }
-        // The object frames the body itself; a second length would let the two disagree.
-        if (EqualsIgnoringAsciiCase(name, "Content-Length") ||
-            EqualsIgnoringAsciiCase(name, "Transfer-Encoding")) {
-            return false;
-        }
-        headers_.emplace_back(Text(name), Text(value));
+        headers_.emplace_back(Text(name), Text(*sendable));
         return true;
     }
 

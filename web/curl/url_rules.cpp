@@ -24,13 +24,6 @@ struct CurlFree {
 };
 using CurlString = std::unique_ptr<char, CurlFree>;
 
-bool IsTokenChar(unsigned char c) {
-    if ((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) {
-        return true;
-    }
-    return std::string_view("!#$%&'*+-.^_`|~").find(static_cast<char>(c)) != std::string_view::npos;
-}
-
 Text UrlPart(CURLU* url, CURLUPart part, unsigned int flags = 0) {
     char* raw = nullptr;
     if (curl_url_get(url, part, &raw, flags) != CURLUE_OK) {
@@ -51,16 +44,6 @@ bool WantsAsteriskTarget(std::string_view url) {
 }
 
 }  // namespace
-
-bool IsToken(std::string_view text) {
-    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
-        return IsTokenChar(static_cast<unsigned char>(c));
-    });
-}
-
-bool IsFieldValue(std::string_view value) {
-    return value.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
-}
 
 bool HasHighBytes(std::string_view text) {
     return std::any_of(text.begin(), text.end(),
@@ -116,10 +99,6 @@ Text RequestTarget(const Text& method, const Text& url) {
 
 bool IsFollowedStatus(long status) {
     return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
-}
-
-bool IsBodilessStatus(long status) {
-    return status == 204 || status == 304;
 }
 
 bool IsSameOrigin(const UrlParts& first, const UrlParts& next) {

@@ -10,10 +10,6 @@
 
 namespace tarnwick::curl {
 
-// An HTTP token, as header names and methods must be.
-bool IsToken(std::string_view text);
-// A header value may hold any byte but those that would end the line.
-bool IsFieldValue(std::string_view value);
 bool HasHighBytes(std::string_view text);
 
 // A URL without control bytes and without a double-byte character cut off at its end: either
@@ -38,8 +34,6 @@ std::optional<UrlParts> ParseHttpUrl(const Text& url);
 Text RequestTarget(const Text& method, const Text& url);
 
 bool IsFollowedStatus(long status);
-// A status whose answer has no body by rule: bytes after its head belong to no answer.
-bool IsBodilessStatus(long status);
 // Credentials and the Host line go on from the first URL of a request only to its own origin:
 // the same scheme, host and port.
 bool IsSameOrigin(const UrlParts& first, const UrlParts& next);

@@ -3,6 +3,7 @@
 // inside a synchronous Send, so that it can be given up, and its answer is read within the same
 // limits, and decoded by the same rules, as the libcurl object's.
 #include <atomic>
+#include <optional>
 #include <string>
 #include <utility>
 
@@ -63,8 +64,12 @@ class WinHttpObject final : public RequestObject {
         return taken;
     }
     bool SetRequestHeader(std::string_view name, std::string_view value) override {
+        const std::optional<std::string_view> sendable = SendableHeaderValue(name, value);
+        if (!sendable) {
+            return false;
+        }
         Variant header = Variant::String(name);
-        Variant text = Variant::String(value);
+        Variant text = Variant::String(*sendable);
         if (!Call(L"SetRequestHeader", {&header, &text})) {
             return false;
         }
@@ -84,6 +89,7 @@ class WinHttpObject final : public RequestObject {
         Variant address = Variant::String(url);
         Variant asynchronous = Variant::Boolean(true);
         opened_ = Call(L"Open", {&verb, &address, &asynchronous});
+        bodyExpected_ = !EqualsIgnoringAsciiCase(method, "HEAD");
         url_ = opened_ ? Text(url) : Text();
         if (opened_) {
             AskForModernTls();
@@ -180,13 +186,21 @@ class WinHttpObject final : public RequestObject {
         if (received.size() > kMaxResponseBodyBytes) {
             return false;
         }
-        Text headers = automation::VariantToText(ReadMember(L"GetAllResponseHeaders"));
-        const Text encoding = ResponseHeader(TextSplit(headers, "\r\n"), "Content-Encoding");
+        Text headers =
+            HeaderLinesOnly(automation::VariantToText(ReadMember(L"GetAllResponseHeaders")));
+        const int status = static_cast<int>(automation::VariantToNumber(ReadMember(L"Status")));
+        const TextArray lines = TextSplit(headers, "\r\n");
+        // Wine's object hands over a body cut short, or one of two lengths, as if whole.
+        if (bodyExpected_ && status >= 200 && !IsBodilessStatus(status) &&
+            !IsWholeBody(lines, received.size())) {
+            return false;
+        }
+        const Text encoding = ResponseHeader(lines, "Content-Encoding");
         body_ = encoding.empty()
                     ? std::move(received)
                     : DecodeContent(encoding, offeredEncodings_, received, kMaxResponseBodyBytes);
         headers_ = std::move(headers);
-        status_ = static_cast<int>(automation::VariantToNumber(ReadMember(L"Status")));
+        status_ = status;
         return true;
     }
 
@@ -198,6 +212,7 @@ class WinHttpObject final : public RequestObject {
     long long deadlineMs_ = 0;
     bool callerChoseProxy_ = false;
     bool opened_ = false;
+    bool bodyExpected_ = true;
     Text url_;
     Text offeredEncodings_;
     // The answer to the last Send.
