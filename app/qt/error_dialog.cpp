@@ -6,7 +6,6 @@
 #include <QCoreApplication>
 #include <QMessageBox>
 #include <QMetaObject>
-#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cstdlib>
@@ -24,7 +23,6 @@ namespace {
 std::atomic<bool> g_dialogsEnabled{false};
 std::atomic<bool> g_workerReported{false};
 std::atomic<QtMessageHandler> g_qtHandler{nullptr};
-thread_local bool t_reporting = false;
 
 [[noreturn]] void BlockUntilProcessEnds() {
     while (true) {
@@ -44,26 +42,18 @@ void WriteAll(const char* bytes, std::size_t length) {
 }
 
 // UTF-8 for the terminal; the code-page bytes themselves when no converter can be had.
-void WriteErrorToStandardError(int code, std::string_view message) {
-    std::array<char, kRuntimeErrorTextBytes> composed;
-    const std::string_view text = ComposeRuntimeErrorText(code, message, composed);
+void WriteToStandardError(std::string_view text) {
     std::array<char, 2 * kRuntimeErrorTextBytes> utf8;  // two code-page bytes become three at most
     const std::string_view converted = AnsiToUtf8(text, utf8);
     const std::string_view written = converted.empty() ? text : converted;
     WriteAll(written.data(), written.size());
 }
 
-QString ErrorDialogText(int code, std::string_view message) {
-    std::array<char, kRuntimeErrorTextBytes> composed;
-    QString text = QStringFromText(Text(ComposeRuntimeErrorText(code, message, composed)));
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    return text;
-}
-
 // No owner window and not modal: as with the original dialog, MainWindow keeps working
 // (and other workers' results keep arriving) while the dialog waits for its OK.
 void ShowErrorDialog(const QString& text) {
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("错误"), text, QMessageBox::Ok);
+    QMessageBox box(QMessageBox::Critical, QStringFromText(Text(kErrorCaption)), text,
+                    QMessageBox::Ok);
     box.setTextFormat(Qt::PlainText);
     box.setWindowModality(Qt::NonModal);
     bool closed = false;
@@ -75,38 +65,6 @@ void ShowErrorDialog(const QString& text) {
     while (!closed) {
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
-}
-
-void ReportThroughWindow(int code, std::string_view message) {
-    if (t_reporting) {
-        // The report itself failed (no memory left even for it): the terminal is all there is.
-        WriteErrorToStandardError(code, message);
-        std::_Exit(-1);
-    }
-    t_reporting = true;
-    ReleaseMemorySetAside();
-    if (!g_dialogsEnabled.load()) {
-        WriteErrorToStandardError(code, message);
-        std::_Exit(-1);
-    }
-    const QString text = ErrorDialogText(code, message);
-    if (OnGuiThread()) {
-        ShowErrorDialog(text);
-        std::_Exit(-1);
-    }
-    // Widgets live on the GUI thread: the dialog is shown there while this worker waits for
-    // the process to end. A second worker's error waits behind the first one's dialog.
-    if (!g_workerReported.exchange(true)) {
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [text] {
-                t_reporting = true;
-                ShowErrorDialog(text);
-                std::_Exit(-1);
-            },
-            Qt::QueuedConnection);
-    }
-    BlockUntilProcessEnds();
 }
 
 void WatchWindowSystemStart(QtMsgType type, const QMessageLogContext& context,
@@ -121,16 +79,39 @@ void WatchWindowSystemStart(QtMsgType type, const QMessageLogContext& context,
 
 }  // namespace
 
-void InstallFatalErrorReporting() {
-    InitRuntime();
-    SetMemoryAside();
-    SetRuntimeErrorReporter(&ReportThroughWindow);
+void InstallFrontEndFatalHooks() {
     g_qtHandler.store(qInstallMessageHandler(&WatchWindowSystemStart));
 }
 
 void EnableErrorDialogs() {
     qInstallMessageHandler(g_qtHandler.exchange(nullptr));
     g_dialogsEnabled.store(true);
+}
+
+void ShowFatalError(std::string_view text, bool dialogPossible) {
+    // Without a window system, or when the dialog itself failed, the terminal is all there is.
+    if (!dialogPossible || !g_dialogsEnabled.load()) {
+        WriteToStandardError(text);
+        return;
+    }
+    QString shown = QStringFromText(Text(text));
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    if (OnGuiThread()) {
+        ShowErrorDialog(shown);
+        return;
+    }
+    // Widgets live on the GUI thread: the dialog is shown there while this worker waits for
+    // the process to end. A second worker's error waits behind the first one's dialog.
+    if (!g_workerReported.exchange(true)) {
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [shown] {
+                ShowErrorDialog(shown);
+                std::_Exit(-1);
+            },
+            Qt::QueuedConnection);
+    }
+    BlockUntilProcessEnds();
 }
 
 }  // namespace tarnwick

@@ -118,7 +118,7 @@ void NoteExitHandlerRun() {
 static void InstallFaultHooks() {
     // Before the dialogs are enabled, with bytes no converter takes: the terminal gets them raw.
     if (tarnwick::fault::g_action == "undecodable") {
-        tarnwick::ReportRuntimeError(0, "\x81");
+        tarnwick::ReportRuntimeError(6, "\x81");
     }
     qApp->installEventFilter(new tarnwick::fault::Hooks(qApp));
 }

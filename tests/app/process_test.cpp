@@ -184,7 +184,8 @@ class ProcessTest : public QObject {
             {"oom-in-report", true, 255, {shown, noMemory}, "：分配 100 字节内存失败!\r\n"},
             {"window", true, 255, {dialog("载入启动窗口失败")}, ""},
             // Code page 936 where no UTF-8 can be had.
-            {"undecodable", true, 255, {}, "\xB4\xED\xCE\xF3\xD0\xC5\xCF\xA2\xA3\xBA\x81\r\n"},
+            {"undecodable", true, 255, {}, "\xB4\xED\xCE\xF3\xB4\xFA\xC2\xEB\xA3\xBA" "6\r\n\r\n"
+             "\xB4\xED\xCE\xF3\xD0\xC5\xCF\xA2\xA3\xBA\x81\r\n"},
             {"", false, 255, {}, "运行时出错!\r\n\r\n错误信息：载入启动窗口失败\r\n"},
             // clang-format on
         };

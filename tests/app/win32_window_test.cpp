@@ -277,8 +277,10 @@ TEST(Win32Window, FatalErrorShowsTheDialogAndEndsWithMinusOne) {
     ASSERT_NE(search.dialog, nullptr);
     std::array<wchar_t, 256> text{};
     ::GetDlgItemTextW(search.dialog, 0xFFFF, text.data(), static_cast<int>(text.size()));
-    std::array<char, kRuntimeErrorTextBytes> composed;
-    EXPECT_EQ(std::wstring(text.data()), WideFromText(ComposeRuntimeErrorText(6, "x", composed)));
+    EXPECT_EQ(
+        std::wstring(text.data()),
+        L"\x8FD0\x884C\x65F6\x51FA\x9519!\r\n\r\n\x9519\x8BEF\x4EE3\x7801\xFF1A"
+        L"6\r\n\r\n\x9519\x8BEF\x4FE1\x606F\xFF1Ax\r\n");  // 运行时出错! 错误代码：6 错误信息：x
     ::GetWindowTextW(search.dialog, text.data(), static_cast<int>(text.size()));
     EXPECT_EQ(std::wstring(text.data()), L"\x9519\x8BEF");  // "错误"
     ::PostMessageW(search.dialog, WM_COMMAND, IDOK, 0);
