@@ -53,13 +53,14 @@ void RunAction(QWidget* window) {
     }
 }
 
-// Caption, icon, the one button, the thread that showed it, the text.
+// Caption, icon, the one button, the thread that showed it, the text and whether it is plain.
 QString DialogSeen(QMessageBox* box) {
     const bool onGui = QThread::currentThread() == qApp->thread();
-    return QStringLiteral("dialog|%1|%2|%3|%4|%5")
+    return QStringLiteral("dialog|%1|%2|%3|%4|%5|%6")
         .arg(box->windowTitle(), box->icon() == QMessageBox::Critical ? "critical" : "",
              box->buttons().size() == 1 ? box->buttons().front()->text() : "", onGui ? "gui" : "",
-             box->text().replace(QLatin1Char('\n'), QStringLiteral("\\n")));
+             box->text().replace(QLatin1Char('\n'), QStringLiteral("\\n")),
+             box->textFormat() == Qt::PlainText ? "plain" : "");
 }
 
 class Hooks final : public QObject {

@@ -164,7 +164,7 @@ class ProcessTest : public QObject {
         // Caption, icon, the one button, the thread that showed it, the text.
         const auto dialog = [](const char* message) {
             return QStringLiteral("@ dialog|错误|critical|OK|gui|运行时出错!\\n\\n错误信息：") +
-                   QString::fromUtf8(message) + QStringLiteral("\\n");
+                   QString::fromUtf8(message) + QStringLiteral("\\n|plain");
         };
         const QString noMemory = dialog("分配 100 字节内存失败!");
         const struct {

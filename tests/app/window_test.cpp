@@ -124,6 +124,8 @@ class WindowTest : public QObject {
         // No selection shows in an edit box while the window is inactive.
         QCOMPARE(Find("编辑框2")->palette().color(QPalette::Inactive, QPalette::Highlight),
                  QColor(Qt::white));
+        QCOMPARE(Find("编辑框2")->palette().color(QPalette::Inactive, QPalette::HighlightedText),
+                 QColor(Qt::black));
         QCOMPARE(Find<CaptionLabel>("标签4")->Colour(), QColor(255, 0, 0));
         QCOMPARE(Find<CaptionLabel>("标签2")->Colour(), QColor(Qt::black));
         QVERIFY(!Find<QPushButton>("按钮1")->isDefault());
