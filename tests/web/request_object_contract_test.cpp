@@ -265,6 +265,8 @@ const std::vector<Row>& Rows() {
         {"refused with q=0", Coded("gzip", gzip), coming, {.headers = "Accept-Encoding: gzip;q=0.000", .body = Gzip}},
         {"x-gzip is gzip", Coded("x-gzip", gzip), coming, {.headers = gz, .body = Plain}},
         {"identity", Coded("gzip, identity", gzip), coming, {.headers = gz, .body = Plain}},
+        // A coding it cannot undo under one it can: the whole comes as it came.
+        {"unknown under gzip", Coded("br, gzip", gzip), coming, {.headers = "Accept-Encoding: gzip, br", .body = Gzip}},
         {"two gzip members", Coded("gzip", [] { return Gzip() + Gzip(); }), coming, {.headers = gz, .body = PlainTwice}},
         {"corrupt", Coded("gzip", Corrupt), coming, {.headers = gz, .body = Corrupt}},
         {"65 MiB once decoded", Coded("gzip", Bomb), coming, {.headers = gz, .body = Bomb}},
