@@ -35,7 +35,7 @@ TEST(UserProxy, ChoiceFromTheSettingsAndTheAutomaticAnswer) {
         {manual, none, "https://10.1.2.3/", direct},
         {manual, none, "http://user@printer/", direct},  // <local>: a host without a dot
         {manual, none, "http://[::1]:8/", direct},
-        {{false, "", "p:1", "a.test:8080"}, none, "http://a.test:8080/", direct},
+        {{false, "", "p:1", "a.test:8080"}, none, "http://me@a.test:8080/", direct},
         {{false, "", "p:1", "a.test:8080"}, none, "http://a.test/", named("p:1", "a.test:8080")},
         {{false, "", "p:1", "https://a.test"}, none, "http://a.test/", named("p:1", "https://a.test")},
         {{false, "", "p:1", "https://a.test"}, none, "https://a.test/", direct},
