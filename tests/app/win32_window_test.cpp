@@ -217,6 +217,12 @@ TEST(Win32Window, ResultsAfterTheWindowIsGoneAreDropped) {
     EXPECT_EQ(host.LongLinkSnapshot(), kSampleLongLink);
     ::SetWindowTextW(ControlOf(window, kLongLinkBox), L"http://\x4F8B.test/");  // "例"
     EXPECT_EQ(host.LongLinkSnapshot(), "http://\xC0\xFD.test/");
+    // A pasted link longer than an edit box takes by default stays whole.
+    const Text pasted = "http://a.test/" + Text(40000, 'x');
+    ASSERT_TRUE(ClipboardSetText(pasted));
+    ::SendMessageW(ControlOf(window, kLongLinkBox), EM_SETSEL, 0, -1);
+    ::SendMessageW(ControlOf(window, kLongLinkBox), WM_PASTE, 0, 0);
+    EXPECT_EQ(host.LongLinkSnapshot().size(), pasted.size());
     int ran = 0;
     host.PostToGui([&ran] { ++ran; });
     Pump();
