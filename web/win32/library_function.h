@@ -15,6 +15,12 @@ Function LibraryFunction(HMODULE library, const char* name) {
                               : nullptr;
 }
 
+// The same, into a slot whose type names the function's.
+template <typename Function>
+void FindLibraryFunction(Function& slot, HMODULE library, const char* name) {
+    slot = LibraryFunction<Function>(library, name);
+}
+
 template <typename Function>
 Function LibraryFunction(const wchar_t* library, const char* name) {
     return LibraryFunction<Function>(::LoadLibraryW(library), name);

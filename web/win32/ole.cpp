@@ -31,36 +31,22 @@ const Functions& The() {
     static const Functions functions = [] {
         Functions found;
         const HMODULE ole32 = ::LoadLibraryW(L"ole32.dll");
-        found.coInitialize = LibraryFunction<decltype(found.coInitialize)>(ole32, "CoInitialize");
-        found.coUninitialize =
-            LibraryFunction<decltype(found.coUninitialize)>(ole32, "CoUninitialize");
-        found.clsidFromProgId =
-            LibraryFunction<decltype(found.clsidFromProgId)>(ole32, "CLSIDFromProgID");
-        found.coCreateInstance =
-            LibraryFunction<decltype(found.coCreateInstance)>(ole32, "CoCreateInstance");
+        FindLibraryFunction(found.coInitialize, ole32, "CoInitialize");
+        FindLibraryFunction(found.coUninitialize, ole32, "CoUninitialize");
+        FindLibraryFunction(found.clsidFromProgId, ole32, "CLSIDFromProgID");
+        FindLibraryFunction(found.coCreateInstance, ole32, "CoCreateInstance");
         const HMODULE oleaut32 = ::LoadLibraryW(L"oleaut32.dll");
-        found.sysAllocStringLen =
-            LibraryFunction<decltype(found.sysAllocStringLen)>(oleaut32, "SysAllocStringLen");
-        found.sysStringLen =
-            LibraryFunction<decltype(found.sysStringLen)>(oleaut32, "SysStringLen");
-        found.safeArrayCreateVector = LibraryFunction<decltype(found.safeArrayCreateVector)>(
-            oleaut32, "SafeArrayCreateVector");
-        found.safeArrayAccessData =
-            LibraryFunction<decltype(found.safeArrayAccessData)>(oleaut32, "SafeArrayAccessData");
-        found.safeArrayUnaccessData = LibraryFunction<decltype(found.safeArrayUnaccessData)>(
-            oleaut32, "SafeArrayUnaccessData");
-        found.safeArrayDestroy =
-            LibraryFunction<decltype(found.safeArrayDestroy)>(oleaut32, "SafeArrayDestroy");
-        found.safeArrayGetDim =
-            LibraryFunction<decltype(found.safeArrayGetDim)>(oleaut32, "SafeArrayGetDim");
-        found.safeArrayGetLBound =
-            LibraryFunction<decltype(found.safeArrayGetLBound)>(oleaut32, "SafeArrayGetLBound");
-        found.safeArrayGetUBound =
-            LibraryFunction<decltype(found.safeArrayGetUBound)>(oleaut32, "SafeArrayGetUBound");
-        found.variantClear =
-            LibraryFunction<decltype(found.variantClear)>(oleaut32, "VariantClear");
-        found.variantChangeType =
-            LibraryFunction<decltype(found.variantChangeType)>(oleaut32, "VariantChangeType");
+        FindLibraryFunction(found.sysAllocStringLen, oleaut32, "SysAllocStringLen");
+        FindLibraryFunction(found.sysStringLen, oleaut32, "SysStringLen");
+        FindLibraryFunction(found.safeArrayCreateVector, oleaut32, "SafeArrayCreateVector");
+        FindLibraryFunction(found.safeArrayAccessData, oleaut32, "SafeArrayAccessData");
+        FindLibraryFunction(found.safeArrayUnaccessData, oleaut32, "SafeArrayUnaccessData");
+        FindLibraryFunction(found.safeArrayDestroy, oleaut32, "SafeArrayDestroy");
+        FindLibraryFunction(found.safeArrayGetDim, oleaut32, "SafeArrayGetDim");
+        FindLibraryFunction(found.safeArrayGetLBound, oleaut32, "SafeArrayGetLBound");
+        FindLibraryFunction(found.safeArrayGetUBound, oleaut32, "SafeArrayGetUBound");
+        FindLibraryFunction(found.variantClear, oleaut32, "VariantClear");
+        FindLibraryFunction(found.variantChangeType, oleaut32, "VariantChangeType");
         return found;
     }();
     return functions;
