@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "fuzz/reference.h"
-#include "tests/support/code_pages.h"
 #include "text/ascii.h"
 #include "text/base64.h"
 #include "text/code_page.h"
@@ -57,7 +56,8 @@ TEST(TextRules, CutsCodesBytesNumbersAndEncodings) {
     const std::string quote(kQuoteToken);
     const ByteSet smile{0x3D, 0xD8, 0x00, 0xDE, 0, 0};  // U+1F600, UTF-16 little-endian
     const ByteSet five{1, 2, 3, 4, 5};
-    const bool noGb18030 = !test::SystemHasCodePage(kCodePageGb18030);
+    // glibc always has GB18030; on Windows, where Wine lacks it, the conversion finds no page.
+    const bool noGb18030 = kWindowsTables && Utf16ToCodePage(smile, kCodePageGb18030).empty();
     // clang-format off
     const std::pair<Text, Text> texts[] = {
         {CharFromCode(0), ""}, {CharFromCode(0xC4), "\xC4"}, {SpaceText(3), "   "},
