@@ -120,36 +120,3 @@ start_xvfb() {
     eventually test -s "$1/display" || { echo "Xvfb did not start" >&2; return 1; }
     export DISPLAY=":$(cat "$1/display")"
 }
-
-# use_desktop_fixtures: under ctest, what its fixtures started (scripts/desktop-fixture), from
-# TARNWICK_DESKTOP_STATE: TARNWICK_X_DISPLAY, TARNWICK_STAND_IN and a Wine prefix.
-use_desktop_fixtures() {
-    local env
-    for env in "${TARNWICK_DESKTOP_STATE:-/nonexistent}"/*.env; do
-        if [ -e "$env" ]; then
-            set -a
-            source "$env"
-            set +a
-        fi
-    done
-}
-
-# use_x_server WORK_DIR: the fixture's X server, else one of its own (start_xvfb).
-use_x_server() {
-    if [ -n "${TARNWICK_X_DISPLAY:-}" ]; then
-        export DISPLAY="$TARNWICK_X_DISPLAY"
-    else
-        start_xvfb "$1"
-    fi
-}
-
-# link_leads_to STAND_IN LINK: where a link of the loopback stand-in (at STAND_IN, its
-# http://127.0.0.1:PORT) redirects, asked straight of it; the address comes back in code page
-# 936 and is printed in UTF-8.
-link_leads_to() {
-    local stand_in="$1" answer
-    exec {answer}<>"/dev/tcp/127.0.0.1/${stand_in##*:}"
-    printf 'GET %s HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n' "${2#"$stand_in"}" >&"$answer"
-    timeout 5 cat <&"$answer" | tr -d '\r' | sed -n 's/^Location: //p' | iconv -f GBK -t UTF-8
-    exec {answer}>&-
-}
