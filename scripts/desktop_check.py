@@ -116,7 +116,6 @@ def run(check, before_end=None):
     """Runs check(work) in a private folder, ends what it started (before_end first), and exits
     with 0 when nothing failed."""
     with tempfile.TemporaryDirectory() as folder:
-        os.chmod(folder, 0o700)
         try:
             check(Path(folder))
         finally:
