@@ -16,6 +16,8 @@ from pathlib import Path
 ROOT = Path(__file__).resolve().parent.parent
 BUILD = Path(os.environ.get("TARNWICK_BUILD_DIR", ROOT / "build"))
 
+# An X server that outlives every client's disconnection, its display number on standard output.
+XVFB = ["Xvfb", "-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-noreset"]
 NAME = Path(sys.argv[0]).name  # the check's own, on what it prints
 started = []  # processes and sockets, ended when the check ends
 _failures = []
@@ -72,9 +74,7 @@ def start_x_server(work):
     """An X server of its own, kept through every client's disconnection, as DISPLAY."""
     out = work / "display"
     with out.open("w") as display:
-        started.append(subprocess.Popen(["Xvfb", "-displayfd", "1", "-screen", "0", "1024x768x24",
-                                         "-nolisten", "tcp", "-noreset"], stdout=display,
-                                        stderr=subprocess.DEVNULL))
+        started.append(subprocess.Popen(XVFB, stdout=display, stderr=subprocess.DEVNULL))
     if not eventually(lambda: out.read_text().strip()):
         sys.exit("Xvfb did not start")
     os.environ["DISPLAY"] = ":" + out.read_text().strip()
